@@ -1,0 +1,32 @@
+# Test executables are GoogleTest programs run under Wine, one ctest test each.
+# They all share one Wine prefix, created afresh once per test run by a fixture.
+
+set(TOLV_WINEPREFIX ${CMAKE_BINARY_DIR}/test-wineprefix)
+
+# Paths that a test process under Wine can open: Wine maps Z: to the Linux root.
+set(TOLV_TEST_DATA "Z:${CMAKE_SOURCE_DIR}/tests/data")
+set(TOLV_BIN_DIR "Z:${CMAKE_BINARY_DIR}/bin")
+
+function(tolv_setup_test_fixture)
+    add_test(NAME wine_prefix
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix ${TOLV_WINEPREFIX})
+    set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+endfunction()
+
+# tolv_add_test(name SOURCES files... [LIBS libs...] [DEPENDS targets...])
+function(tolv_add_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_definitions(${name} PRIVATE TOLV_TEST_DATA="${TOLV_TEST_DATA}"
+                                               TOLV_BIN_DIR="${TOLV_BIN_DIR}")
+    if(T_DEPENDS)
+        add_dependencies(${name} ${T_DEPENDS})
+    endif()
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    set_tests_properties(${name} PROPERTIES
+        FIXTURES_REQUIRED wine
+        TIMEOUT 600
+        ENVIRONMENT "WINEPREFIX=${TOLV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
+endfunction()

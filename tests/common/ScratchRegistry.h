@@ -1,0 +1,50 @@
+// Redirects HKEY_LOCAL_MACHINE (and optionally other roots) of this process to scratch
+// keys under HKEY_CURRENT_USER\Software\TolvarinTests, deleted again at the end, so that
+// tests never touch the machine's real registry.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class ScratchRegistry {
+public:
+    ScratchRegistry() {
+        m_path = "Software\\TolvarinTests\\" + std::to_string(GetCurrentProcessId()) + "_" +
+                 std::to_string(++Counter());
+        RegCreateKeyExA(HKEY_CURRENT_USER, (m_path + "\\HKLM").c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &m_machine, nullptr);
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_machine);
+    }
+    ~ScratchRegistry() {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        RegCloseKey(m_machine);
+        RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
+    }
+    ScratchRegistry(const ScratchRegistry&) = delete;
+    ScratchRegistry& operator=(const ScratchRegistry&) = delete;
+
+    // Writes a value under the redirected HKEY_LOCAL_MACHINE, creating the key.
+    static void SetString(const char* key, const char* name, const std::string& value) {
+        SetValue(key, name, REG_SZ, value.c_str(), DWORD(value.size() + 1));
+    }
+    static void SetDword(const char* key, const char* name, DWORD value) {
+        SetValue(key, name, REG_DWORD, &value, sizeof(value));
+    }
+    static void SetValue(const char* key, const char* name, DWORD type, const void* data,
+                         DWORD size) {
+        HKEY handle = nullptr;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                        nullptr);
+        RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(handle);
+    }
+
+private:
+    static int& Counter() {
+        static int counter = 0;
+        return counter;
+    }
+    std::string m_path;
+    HKEY m_machine = nullptr;
+};
