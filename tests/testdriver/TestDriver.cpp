@@ -1,0 +1,100 @@
+// A reader driver for tests of the Device library. It does what the device's registry key
+// asks (HKEY_LOCAL_MACHINE\Software\Obrix\Plixa\Devices\<device>):
+//   TestInit     DWORD  what pxdInit returns (default 0)
+//   TestResult   DWORD  what pxdSetup and pxdCardOperations return (default 0)
+//   TestRestart  DWORD  what they store in *restartNeeded (default 0)
+//   TestReenter  DWORD  non-zero: pxdSetup also calls pxRebuildDeviceList and
+//                       pxGetDeviceCount of the library that called it
+// and appends each call to the text value <device> of
+// HKEY_LOCAL_MACHINE\Software\TolvarinTests\DriverCalls: "init;", "shutdown;",
+// "setup:<owner>;", "cards:<owner>;" (owner in decimal), "reenter:<rebuild result>:<count>;".
+#include "plixa/PlixaDriver.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+namespace {
+
+constexpr char kDevicesKey[] = "Software\\Obrix\\Plixa\\Devices\\";
+constexpr char kCallsKey[] = "Software\\TolvarinTests\\DriverCalls";
+
+DWORD Setting(const char* device, const char* value) {
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    std::string key = std::string(kDevicesKey) + device;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data,
+                     &size) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return data;
+}
+
+void Record(const char* device, const std::string& call) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCallsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    char old[4096] = {};
+    DWORD size = sizeof old - 1;
+    if (RegQueryValueExA(key, device, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) !=
+        ERROR_SUCCESS) {
+        old[0] = '\0';
+    }
+    std::string calls = old + call + ";";
+    RegSetValueExA(key, device, 0, REG_SZ, reinterpret_cast<const BYTE*>(calls.c_str()),
+                   static_cast<DWORD>(calls.size() + 1));
+    RegCloseKey(key);
+}
+
+template <typename Fn>
+Fn LibraryFunction(const char* name) {
+    HMODULE library = GetModuleHandleA("Plixa.dll");
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+int Function(const char* call, const char* device, void* owner, int* restartNeeded) {
+    Record(device, std::string(call) + ":" + std::to_string(reinterpret_cast<uintptr_t>(owner)));
+    if (Setting(device, "TestReenter")) {
+        auto rebuild = LibraryFunction<int(__stdcall*)(int)>("pxRebuildDeviceList");
+        auto count = LibraryFunction<int(__stdcall*)()>("pxGetDeviceCount");
+        Record(device, "reenter:" + std::to_string(rebuild(0)) + ":" + std::to_string(count()));
+    }
+    *restartNeeded = static_cast<int>(Setting(device, "TestRestart"));
+    return static_cast<int>(Setting(device, "TestResult"));
+}
+
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) int __stdcall pxdInit(const char* deviceName) {
+    Record(deviceName, "init");
+    return static_cast<int>(Setting(deviceName, "TestInit"));
+}
+
+__declspec(dllexport) int __stdcall pxdShutdown(const char* deviceName) {
+    Record(deviceName, "shutdown");
+    return 0;
+}
+
+__declspec(dllexport) int __stdcall pxdSetup(const char* deviceName, void* ownerWindow,
+                                             int* restartNeeded) {
+    return Function("setup", deviceName, ownerWindow, restartNeeded);
+}
+
+__declspec(dllexport) int __stdcall pxdCardOperations(const char* deviceName, void* ownerWindow,
+                                                      int* restartNeeded) {
+    return Function("cards", deviceName, ownerWindow, restartNeeded);
+}
+
+}  // extern "C"
+
+// The exports keep the types that the driver contract declares.
+static_assert(std::is_same_v<decltype(&pxdInit), PxdInitFn>);
+static_assert(std::is_same_v<decltype(&pxdShutdown), PxdShutdownFn>);
+static_assert(std::is_same_v<decltype(&pxdSetup), PxdFunctionFn>);
+static_assert(std::is_same_v<decltype(&pxdCardOperations), PxdFunctionFn>);
