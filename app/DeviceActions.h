@@ -1,0 +1,7 @@
+// Installing and uninstalling one device through its installation file. Both return the
+// process exit code of a command-line run: 0 on success, 1 when refused, declined or
+// failed. interactive 0 shows none of the flows' own messages.
+#pragma once
+
+int InstallDevice(const char* path, int interactive);
+int UninstallDevice(const char* deviceName, int interactive);

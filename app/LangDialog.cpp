@@ -1,0 +1,9 @@
+#include "app/LangDialog.h"
+
+#include "app/Language.h"
+
+CLangDialog::CLangDialog(UINT templateId, CWnd* parent)
+    : CDialog(parent), m_pTemplate(LoadLangDialog(templateId)) {
+    if (m_pTemplate) InitModalIndirect(m_pTemplate, parent);
+    m_nIDHelp = templateId;
+}

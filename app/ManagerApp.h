@@ -1,0 +1,37 @@
+// The application object: start-up, the command-line action and the shared error report.
+#pragma once
+
+#include "app/DeviceLibrary.h"
+#include "framework/Framework.h"
+
+class CManagerApp : public CWinApp {
+public:
+    CManagerApp() : CWinApp(nullptr) {}
+    // Selects the language, opens the Device library exclusively, then runs the
+    // command-line action or the main window; always FALSE, so no message loop follows.
+    BOOL InitInstance() override;
+    // The command-line action's exit code when it is non-zero, else the framework's.
+    int ExitInstance() override;
+};
+
+// The entry points the command-line action uses; tests replace them with fakes.
+struct CommandLineActions {
+    int (*install)(const char* path, int interactive);
+    int (*uninstall)(const char* deviceName, int interactive);
+    int(__stdcall* deviceCount)();
+    int(__stdcall* deviceInfo)(int index, DeviceInfo* info);
+};
+const CommandLineActions& DefaultCommandLineActions();
+
+// Carries out the first switch of a command line: /i <file>, /u <device> or /u *;
+// anything else shows the usage text. Returns the process exit code.
+int RunCommandLine(const char* commandLine,
+                   const CommandLineActions& actions = DefaultCommandLineActions());
+
+// Shows one error box for a failed Device library call (code 1 and above, its text from
+// the library) or Windows call (code below 1, the text of GetLastError); code 104 shows
+// nothing. prefix, when given, stands before the text. Returns the box's result.
+int ReportError(int code, const char* prefix = nullptr);
+
+// The exit code the command-line action left, 0 if none ran.
+int ProcessExitCode();
