@@ -1,0 +1,118 @@
+#include "engine/CoreCommands.h"
+
+#include <cstring>
+#include <string>
+
+#include "engine/Tokenizer.h"
+
+namespace {
+
+// The statement text of if and eval: null or blank means none. A leading "!" inverts.
+char* TakeInversion(char* statement, bool* inverted) {
+    *inverted = statement[0] == '!';
+    return *inverted ? statement + 1 : statement;
+}
+
+int Invert(int result, bool inverted) {
+    if (!inverted) return result;
+    return result == 0 ? 1 : 0;
+}
+
+int Macro(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const char* text = nullptr;
+    ParseArgs(engine, args, nullptr, "ss", &name, &text);
+    engine.SetMacro(name, text);
+    return 1;
+}
+
+int Set(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const char* value = "";
+    if (ParseArgs(engine, args, nullptr, "vS", &name, &value) < 2) {
+        return engine.HasGlobalVar(name) ? 1 : 0;
+    }
+    engine.SetGlobalVar(name, value);
+    return 1;
+}
+
+int LocalSet(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const char* value = "";
+    if (ParseArgs(engine, args, nullptr, "vS", &name, &value) < 2) {
+        return engine.HasLocalVar(name) ? 1 : 0;
+    }
+    engine.SetLocalVar(name, value);
+    return 1;
+}
+
+int Eval(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    char* statement = nullptr;
+    ParseArgs(engine, args, &statement, "v", &name);
+    if (!statement) ThrowScriptError(ScriptError::kSyntax);
+    bool inverted = false;
+    statement = TakeInversion(statement, &inverted);
+    // The statement may call a procedure, which reuses the line buffer the name lives in.
+    const std::string target(name);
+    const int result = Invert(engine.ExecuteStatement(statement), inverted);
+    engine.SetVarInt(target.c_str(), result);
+    return result;
+}
+
+int Return(CScriptEngine& engine, char* args) {
+    int value = 0;
+    ParseArgs(engine, args, nullptr, "D", &value);
+    engine.SetStopMode(CScriptEngine::kReturning);
+    return value;
+}
+
+int EndProc(CScriptEngine& engine, char*) {
+    engine.SetStopMode(CScriptEngine::kReturning);
+    return 0;
+}
+
+int If(CScriptEngine& engine, char* args) {
+    if (AtListEnd(args)) ThrowScriptError(ScriptError::kSyntax);
+    bool inverted = false;
+    char* statement = TakeInversion(args, &inverted);
+    const int result = Invert(engine.ExecuteStatement(statement), inverted);
+    // A false test passes over the next line of the file, whatever it holds.
+    if (result == 0) engine.SetCurrentLine(engine.GetCurrentLine() + 1);
+    return result;
+}
+
+int Goto(CScriptEngine& engine, char* args) {
+    char* next = nullptr;
+    const char* label = args ? NextToken(args, &next) : nullptr;
+    if (!label) ThrowScriptError(ScriptError::kSyntax);
+    // The loop's advance then runs the label line itself.
+    engine.SetCurrentLine(engine.FindLabel(label) - 1);
+    return 0;
+}
+
+int Abort(CScriptEngine&, char*) {
+    ThrowScriptError(ScriptError::kAborted);
+}
+
+int End(CScriptEngine& engine, char*) {
+    engine.SetStopMode(CScriptEngine::kEnded);
+    return 1;
+}
+
+}  // namespace
+
+const ScriptCommand kCoreCommands[] = {
+    {"macro", Macro},   {"set", Set},      {"lset", LocalSet}, {"eval", Eval},
+    {"return", Return}, {"endp", EndProc}, {"if", If},         {"goto", Goto},
+    {"abort", Abort},   {"end", End},      {nullptr, nullptr},
+};
+
+int CompareResult(const char* op, int value) {
+    if (std::strcmp(op, "=") == 0) return value == 0;
+    if (std::strcmp(op, "<") == 0) return value < 0;
+    if (std::strcmp(op, ">") == 0) return value > 0;
+    if (std::strcmp(op, "<=") == 0) return value <= 0;
+    if (std::strcmp(op, ">=") == 0) return value >= 0;
+    ThrowScriptError(ScriptError::kSyntax);
+}

@@ -1,0 +1,200 @@
+// Loading an installation file: the line table, the header check and the procedure table.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "engine/ScriptEngine.h"
+#include "engine/Tokenizer.h"
+
+namespace {
+
+constexpr char kHeader[] = ";OBRIX_INST_FILE";
+constexpr size_t kMaxScriptPath = 259;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char x = a[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        char y = b[i];
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Splits a byte stream into stored lines the way a text-mode read of at most 4095
+// characters per line would: "\r\n" and "\n" end a line, a longer line arrives as pieces
+// of 4095 characters and a remainder, a piece ends at its first NUL byte, and trailing
+// white space is removed from each piece.
+class LineSplitter {
+public:
+    template <typename Emit>
+    void Feed(const char* data, size_t size, Emit&& emit) {
+        for (size_t i = 0; i < size; ++i) {
+            char c = data[i];
+            if (pendingCr_) {
+                pendingCr_ = false;
+                if (c == '\n') {
+                    EndLine(emit);
+                    continue;
+                }
+                Append('\r', emit);
+            }
+            if (c == '\n') {
+                EndLine(emit);
+            } else if (c == '\r') {
+                pendingCr_ = true;
+            } else {
+                Append(c, emit);
+            }
+        }
+    }
+
+    template <typename Emit>
+    void Finish(Emit&& emit) {
+        if (pendingCr_) Append('\r', emit);
+        pendingCr_ = false;
+        if (!piece_.empty()) EndLine(emit);
+    }
+
+private:
+    template <typename Emit>
+    void Append(char c, Emit& emit) {
+        if (piece_.size() == static_cast<size_t>(kMaxLineLength)) EndLine(emit);
+        piece_.push_back(c);
+    }
+
+    template <typename Emit>
+    void EndLine(Emit& emit) {
+        size_t nul = piece_.find('\0');
+        if (nul != std::string::npos) piece_.resize(nul);
+        while (!piece_.empty() && std::isspace(static_cast<unsigned char>(piece_.back()))) {
+            piece_.pop_back();
+        }
+        emit(piece_);
+        piece_.clear();
+    }
+
+    std::string piece_;
+    bool pendingCr_ = false;
+};
+
+}  // namespace
+
+void CScriptEngine::Load(const char* path) {
+    lines_.Clear();
+    macros_.Clear();
+    globals_.Clear();
+    procs_.Clear();  // its ranges would name lines of the old file
+    currentLine_ = 0;
+    callDepth_ = 0;
+    scriptPath_.clear();
+
+    if (!path || std::strlen(path) > kMaxScriptPath) ThrowScriptError(ScriptError::kUnreadable);
+    scriptPath_ = path;
+    // Binary mode, with "\r\n" handled by the splitter, reads the same on every platform.
+    FilePtr file(std::fopen(path, "rb"));
+    if (!file) ThrowScriptError(ScriptError::kUnreadable);
+
+    int count = 0;
+    auto store = [this, &count](const std::string& line) {
+        if (count == 0 && line != kHeader) ThrowScriptError(ScriptError::kNotInstallFile);
+        lines_.Add(line);
+        ++count;
+    };
+    try {
+        LineSplitter splitter;
+        std::vector<char> chunk(64 * 1024);
+        for (;;) {
+            size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+            if (got == 0) break;
+            splitter.Feed(chunk.data(), got, store);
+        }
+        if (std::ferror(file.get())) ThrowScriptError(ScriptError::kUnreadable);
+        splitter.Finish(store);
+    } catch (const std::bad_alloc&) {
+        ThrowScriptError(ScriptError::kNoMemory);
+    }
+    // The header alone is no installation file.
+    if (count < 2) ThrowScriptError(ScriptError::kUnreadable);
+    file.reset();
+    BuildProcTable();
+}
+
+void CScriptEngine::BuildProcTable() {
+    procs_.RemoveAll();
+    bool inside = false;
+    int start = 0;
+    std::string word;
+    std::string name;
+    for (int i = 0; i < lines_.GetCount(); ++i) {
+        currentLine_ = i;
+        const char* line = lines_.GetAt(i);
+        if (!line) continue;
+        const char* rest = SplitWord(line, " \t", word);
+        if (EqualsNoCase(word, "proc")) {
+            if (inside) ThrowScriptError(ScriptError::kSyntax);
+            start = i;
+            inside = true;
+            SplitWord(rest, " \t;", name);
+            if (name.empty()) ThrowScriptError(ScriptError::kSyntax);
+            if (procs_.FindName(name) >= 0) ThrowScriptError(ScriptError::kDuplicateProc);
+        } else if (EqualsNoCase(word, "endp")) {
+            if (!inside) ThrowScriptError(ScriptError::kSyntax);
+            char range[32];
+            std::snprintf(range, sizeof range, "%d,%d", start, i);
+            procs_.SetValue(name, range);
+            inside = false;
+        } else if (!inside && !word.empty() && word[0] != ';') {
+            ThrowScriptError(ScriptError::kSyntax);  // a statement outside any procedure
+        }
+    }
+    // A procedure still open here is dropped: calling it finds nothing.
+    currentLine_ = 0;
+    stopMode_ = kRunning;
+}
+
+namespace {
+// Reads a stored range "start,end" back through the argument parser.
+void ReadRange(CScriptEngine& engine, const char* value, int* start, int* end) {
+    char text[32];
+    const size_t length = std::min(std::strlen(value), sizeof text - 1);
+    std::memcpy(text, value, length);
+    text[length] = '\0';
+    int s = 0, e = 0;
+    ParseArgs(engine, text, nullptr, "dd", &s, &e);
+    *start = s;
+    *end = e;
+}
+}  // namespace
+
+void CScriptEngine::GetProcRange(const char* name, int* start, int* end) {
+    const char* value = procs_.FindValue(name);
+    if (!value) ThrowScriptError(ScriptError::kNotFound);
+    ReadRange(*this, value, start, end);
+}
+
+void CScriptEngine::FindProcByLine(int line, std::string* nameOut, int* start, int* end) {
+    for (int i = 0; i < procs_.GetCount(); ++i) {
+        int s = 0, e = 0;
+        ReadRange(*this, procs_.ValueAt(i), &s, &e);
+        if (s <= line && line <= e) {
+            if (nameOut) procs_.GetAt(i, nameOut, nullptr);
+            *start = s;
+            *end = e;
+            return;
+        }
+    }
+    ThrowScriptError(ScriptError::kNotFound);
+}

@@ -1,0 +1,311 @@
+// The interpreter: command registry, statements, procedure calls, line expansion and
+// variable scopes. Loading lives in Loader.cpp, the core commands in CoreCommands.cpp.
+#include "engine/ScriptEngine.h"
+
+#include <charconv>
+#include <cstring>
+#include <new>
+
+#include "engine/CoreCommands.h"
+#include "engine/Tokenizer.h"
+
+void ThrowScriptError(int code) {
+    throw code;
+}
+
+namespace {
+
+bool IsEscapeSecond(char c) {
+    return c == '#' || c == ';' || c == '"';
+}
+
+bool EqualsNoCase(const char* a, const char* b, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Counts one level of statement nesting for the duration of a statement.
+class NestingGuard {
+public:
+    explicit NestingGuard(int& level) : level_(level) {
+        if (level_ >= CScriptEngine::kMaxStatementNesting) {
+            ThrowScriptError(ScriptError::kTooDeep);
+        }
+        ++level_;
+    }
+    ~NestingGuard() { --level_; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+private:
+    int& level_;
+};
+
+}  // namespace
+
+CScriptEngine::CScriptEngine() {
+    // Built-in command tables, each registered whole. Order: core, then file and system,
+    // then registry commands; a later table's row replaces an earlier row of the same name.
+    RegisterCommands(kCoreCommands);
+    // File and system commands register here.
+    // Registry commands register here.
+}
+
+CScriptEngine::~CScriptEngine() = default;
+
+CInstallHost& CScriptEngine::GetHost() const {
+    if (!host_) ThrowScriptError(ScriptError::kNoHost);
+    return *host_;
+}
+
+// ---------------------------------------------------------------------------------------
+// Command registry
+
+void CScriptEngine::RegisterCommands(const ScriptCommand* table, int maxRows) {
+    try {
+        for (int i = 0; i < maxRows && table[i].name; ++i) {
+            std::string key(table[i].name);
+            UpperCaseAscii(key);
+            commands_[key] = table[i].handler;
+        }
+    } catch (const std::bad_alloc&) {
+        ThrowScriptError(ScriptError::kNoMemory);
+    }
+}
+
+ScriptCommandHandler CScriptEngine::FindCommand(const char* name) const {
+    commandKey_.assign(name);
+    UpperCaseAscii(commandKey_);
+    auto it = commands_.find(commandKey_);
+    return it == commands_.end() ? nullptr : it->second;
+}
+
+// ---------------------------------------------------------------------------------------
+// Execution
+
+const CItemArray& CScriptEngine::ActiveLines() const {
+    return rollbackMode_ && rollbackLines_ ? *rollbackLines_ : lines_;
+}
+
+int CScriptEngine::CallStartLine(const char* name) {
+    if (rollbackMode_ && rollbackLines_) return rollbackBodyIndex_ - 1;
+    int start = 0, end = 0;
+    GetProcRange(name, &start, &end);
+    return start;
+}
+
+int CScriptEngine::ExecuteStatement(char* text) {
+    NestingGuard nesting(statementNesting_);
+    char* args = SplitWord(text, " \t", word_);
+    if (word_.empty()) return 0;
+    if (ScriptCommandHandler handler = FindCommand(word_.c_str())) return handler(*this, args);
+    return CallProc(word_.c_str(), args);
+}
+
+int CScriptEngine::CallProc(const char* name, char* args) {
+    if (callDepth_ >= kMaxCallDepth) ThrowScriptError(ScriptError::kTooDeep);
+    const int start = CallStartLine(name);
+
+    std::unique_ptr<CNameValueTable>& frame = frames_[static_cast<size_t>(callDepth_)];
+    if (!frame) {
+        try {
+            frame = std::make_unique<CNameValueTable>(20, 20);
+        } catch (const std::bad_alloc&) {
+            ThrowScriptError(ScriptError::kNoMemory);
+        }
+    }
+    frame->RemoveAll();
+    savedLines_[static_cast<size_t>(callDepth_)] = currentLine_;
+    ++callDepth_;  // the new frame is visible from here on, also to the arguments
+
+    try {
+        // Bind the arguments one by one as $1, $2, ...; an absent one binds the empty text.
+        int count = 0;
+        char* pos = args;
+        while (!AtListEnd(pos)) {
+            const char* value = "";
+            char* rest = nullptr;
+            ParseArgs(*this, pos, &rest, "S", &value);
+            char number[16];
+            auto written = std::to_chars(number, number + sizeof number, ++count);
+            frame->SetValue(std::string_view(number, static_cast<size_t>(written.ptr - number)),
+                            value);
+            pos = rest;
+        }
+        char number[16];
+        auto written = std::to_chars(number, number + sizeof number, count);
+        frame->SetValue("PARAMCNT",
+                        std::string_view(number, static_cast<size_t>(written.ptr - number)));
+
+        currentLine_ = start + 1;
+        const int result = RunBody();
+        --callDepth_;
+        frame->RemoveAll();
+        currentLine_ = savedLines_[static_cast<size_t>(callDepth_)];
+        return result;
+    } catch (...) {
+        // The current line stays on the failing line; the frame goes.
+        --callDepth_;
+        frame->RemoveAll();
+        throw;
+    }
+}
+
+int CScriptEngine::RunBody() {
+    int result = 0;
+    while (stopMode_ == kRunning) {
+        char* text = ExpandLine();
+        if (*text != '\0') result = ExecuteStatement(ParseLabel(text));
+        ++currentLine_;
+    }
+    if (stopMode_ == kReturning) stopMode_ = kRunning;
+    return result;
+}
+
+char* CScriptEngine::ExpandLine() {
+    const CItemArray& lines = ActiveLines();
+    if (currentLine_ < 0 || currentLine_ >= lines.GetCount()) {
+        ThrowScriptError(ScriptError::kPastLastLine);
+    }
+    const char* line = lines.GetAt(currentLine_);
+    line = SkipBlanks(line ? line : "");
+    if (std::strlen(line) >= workBuffer_.size()) ThrowScriptError(ScriptError::kTooLong);
+
+    // The first pass reads the stored line itself; later passes read the previous output.
+    for (int pass = 1;; ++pass) {
+        if (!ExpandPass(line)) return lineBuffer_.data();
+        // Substituted text is scanned again, so it can itself hold "#...#", ";" or quotes.
+        if (pass == kMaxExpansionPasses) ThrowScriptError(ScriptError::kTooDeep);
+        std::memcpy(workBuffer_.data(), lineBuffer_.data(), std::strlen(lineBuffer_.data()) + 1);
+        line = workBuffer_.data();
+    }
+}
+
+bool CScriptEngine::ExpandPass(const char* in) {
+    // The expanded line stays below 4095 characters, so it always fits the line buffer.
+    constexpr size_t kMaxExpanded = kMaxLineLength - 1;
+    char* out = lineBuffer_.data();
+    size_t n = 0;
+    bool substituted = false;
+    while (*in != '\0' && *in != ';') {
+        if (*in != '#') {
+            if (n >= kMaxExpanded) ThrowScriptError(ScriptError::kTooLong);
+            out[n++] = *in++;
+            continue;
+        }
+        if (IsEscapeSecond(in[1])) {
+            // Escapes stay as written; the tokenizer resolves them.
+            if (n + 2 > kMaxExpanded) ThrowScriptError(ScriptError::kTooLong);
+            out[n++] = in[0];
+            out[n++] = in[1];
+            in += 2;
+            continue;
+        }
+        const char* close = std::strchr(in + 1, '#');
+        if (!close || close - (in + 1) > kMaxNameLength) ThrowScriptError(ScriptError::kSyntax);
+        substName_.assign(in + 1, close);
+        const char* value = LookUpSubstitution(substName_.c_str());
+        size_t length = std::strlen(value);
+        if (n + length > kMaxExpanded) ThrowScriptError(ScriptError::kTooLong);
+        std::memcpy(out + n, value, length);
+        n += length;
+        substituted = true;
+        in = close + 1;
+    }
+    out[n] = '\0';
+    return substituted;
+}
+
+const char* CScriptEngine::LookUpSubstitution(const char* text) {
+    if (IsVarRef(text)) return GetVar(text + 1);
+    int code = 0;
+    if (ParseInt(text, &code) && code >= 1 && code <= 255) {
+        charText_[0] = static_cast<char>(code);
+        charText_[1] = '\0';
+        return charText_;
+    }
+    return macros_.GetValue(text);
+}
+
+int CScriptEngine::FindLabel(const char* label) {
+    int start = 0, end = 0;
+    FindProcByLine(currentLine_, nullptr, &start, &end);
+    const size_t length = std::strlen(label);
+    // Lines as written: only a label in the first column can be a jump target.
+    for (int i = start + 1; i < end; ++i) {
+        const char* line = lines_.GetAt(i);
+        if (!line) continue;
+        int labelLength = LabelLength(line);
+        if (labelLength > 0 && static_cast<size_t>(labelLength) == length &&
+            EqualsNoCase(line, label, length)) {
+            return i;
+        }
+    }
+    ThrowScriptError(ScriptError::kNotFound);
+}
+
+// ---------------------------------------------------------------------------------------
+// Variables
+
+CNameValueTable* CScriptEngine::CurrentFrame() const {
+    return callDepth_ > 0 ? frames_[static_cast<size_t>(callDepth_ - 1)].get() : nullptr;
+}
+
+const char* CScriptEngine::GetVar(const char* name) const {
+    if (CNameValueTable* frame = CurrentFrame()) {
+        if (const char* value = frame->FindValue(name)) return value;
+    }
+    return globals_.GetValue(name);
+}
+
+void CScriptEngine::SetVar(const char* name, const char* value) {
+    if (!value) value = "";
+    CNameValueTable* frame = CurrentFrame();
+    if (frame && frame->FindName(name) >= 0) {
+        // Copies first: name or value may live in the entry the frame is about to replace.
+        nameCopy_.assign(name);
+        valueCopy_.assign(value);
+        frame->SetValue(nameCopy_, valueCopy_);
+        globals_.SetValue(nameCopy_, valueCopy_);
+        return;
+    }
+    globals_.SetValue(name, value);
+}
+
+int CScriptEngine::GetVarInt(const char* name) const {
+    return LeadingInt(GetVar(name));
+}
+
+void CScriptEngine::SetVarInt(const char* name, int value) {
+    char text[16];
+    auto written = std::to_chars(text, text + sizeof text - 1, value);
+    *written.ptr = '\0';
+    SetVar(name, text);
+}
+
+bool CScriptEngine::HasGlobalVar(const char* name) const {
+    return globals_.FindName(name) >= 0;
+}
+
+void CScriptEngine::SetGlobalVar(const char* name, const char* value) {
+    globals_.SetValue(name, value ? value : "");
+}
+
+bool CScriptEngine::HasLocalVar(const char* name) const {
+    const CNameValueTable* frame = CurrentFrame();
+    return (frame ? *frame : globals_).FindName(name) >= 0;
+}
+
+void CScriptEngine::SetLocalVar(const char* name, const char* value) {
+    CNameValueTable* frame = CurrentFrame();
+    (frame ? *frame : globals_).SetValue(name, value ? value : "");
+}
+
+void CScriptEngine::SetMacro(const char* name, const char* value) {
+    macros_.SetValue(name, value ? value : "");
+}

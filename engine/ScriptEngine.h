@@ -1,0 +1,232 @@
+// CScriptEngine: loader and interpreter of installation files.
+//
+// One engine serves one installation or removal run. The caller attaches a host, loads the
+// file and calls procedures by name; the engine runs a procedure line by line (expand,
+// strip the label, dispatch the first word to a registered command or call the procedure of
+// that name). Every failure is a bare int thrown with ThrowScriptError; it unwinds through
+// all active calls, each of which drops its frame on the way, and leaves the current line
+// on the failing line.
+//
+// Command handlers see only the public operations below: ParseArgs for their arguments,
+// GetVar/SetVar/GetVarInt/SetVarInt for variables, GetHost for the user, and the few state
+// operations the control-flow commands need.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "engine/ItemArray.h"
+#include "engine/ScriptError.h"
+
+class CInstallHost;
+class CScriptEngine;
+
+// A command handler: the engine and the statement's argument text (after the command word,
+// leading blanks skipped; nullptr when nothing follows). The text lives in the engine's line
+// buffer and may be cut in place. Returns the statement's result.
+using ScriptCommandHandler = int (*)(CScriptEngine& engine, char* args);
+
+// One row of a command table. Tables end with a row whose name is nullptr.
+struct ScriptCommand {
+    const char* name;
+    ScriptCommandHandler handler;
+};
+
+class CScriptEngine {
+public:
+    static constexpr int kMaxCallDepth = 100;
+    static constexpr int kMaxExpansionPasses = 10;
+    static constexpr int kLineBufferSize = kMaxLineLength + 1;
+    // Statements running inside one another (if, eval, procedure calls). Bounds the native
+    // stack that one line like "if if if ... X" can take at each of the 100 call levels.
+    static constexpr int kMaxStatementNesting = 4096;
+    static constexpr int kRegisterAllRows = 10000;
+
+    enum StopMode : int { kRunning = 0, kEnded = 1, kReturning = 2 };
+
+    CScriptEngine();
+    virtual ~CScriptEngine();
+    CScriptEngine(const CScriptEngine&) = delete;
+    CScriptEngine& operator=(const CScriptEngine&) = delete;
+
+    // ---- host
+    // Attaches the host of this run (not owned; nullptr detaches).
+    void SetHost(CInstallHost* host) { host_ = host; }
+    // The attached host; raises 13 when there is none.
+    CInstallHost& GetHost() const;
+
+    // ---- loading (Loader.cpp)
+    // Reads an installation file into the line table and builds the procedure table.
+    // Empties lines, macros and globals first; keeps commands. Raises 11 (unreadable, too
+    // short, path over 259 characters), 12 (no header), and BuildProcTable's codes.
+    void Load(const char* path);
+    // Rebuilds the procedure table from the line table. Raises 3, 4 or 9 with the current
+    // line on the offending line; procedures recorded before it stay.
+    void BuildProcTable();
+    // Sets *start and *end to the "proc" and "endp" line of the named procedure (any case);
+    // raises 1 when there is none.
+    void GetProcRange(const char* name, int* start, int* end);
+    // The first procedure whose range holds line (both ends included): its upper-case name
+    // and range. Raises 1 when none does.
+    void FindProcByLine(int line, std::string* nameOut, int* start, int* end);
+    const std::string& GetScriptPath() const { return scriptPath_; }
+    const CItemArray& GetLines() const { return lines_; }
+    const CNameValueTable& GetProcTable() const { return procs_; }
+
+    // ---- commands
+    // Enters each row up to the terminating row or maxRows; a name already registered gets
+    // the new handler.
+    void RegisterCommands(const ScriptCommand* table, int maxRows = kRegisterAllRows);
+    // The handler registered under name (any case), or nullptr.
+    ScriptCommandHandler FindCommand(const char* name) const;
+
+    // ---- execution
+    // Runs one statement: a registered command, else a call of the procedure of that name.
+    // An empty statement has result 0. text is cut in place.
+    virtual int ExecuteStatement(char* text);
+    // Calls the named procedure with an argument list (cut in place; nullptr for none) and
+    // returns its result. name need only stay valid until the body starts to run.
+    virtual int CallProc(const char* name, char* args = nullptr);
+    // Runs lines from the current line on until the stop mode is set; returns the result of
+    // the last statement run (0 if none).
+    int RunBody();
+    // Expands the current line (comment, "#...#" substitution, re-scanned up to 10 passes)
+    // into the line buffer and returns it. Raises 7 past the last line, 3 for an unclosed
+    // "#", 1 for an unknown name, 6 for a tenth changing pass, 9 at 4095 characters.
+    char* ExpandLine();
+    // The line index of the first-column label in the current procedure (any case).
+    // Raises 1 when the current line is in no procedure or the label is not there.
+    int FindLabel(const char* label);
+
+    // ---- variables
+    // The variable's value: the current frame's if it has the name, else the global's.
+    // Raises 1 when neither has it. Valid until that variable is set again.
+    const char* GetVar(const char* name) const;
+    // Sets the name in the current frame if it is there, and in every case the global.
+    void SetVar(const char* name, const char* value);
+    // GetVar read as its leading decimal number (empty or no digits: 0).
+    int GetVarInt(const char* name) const;
+    void SetVarInt(const char* name, int value);
+    bool HasGlobalVar(const char* name) const;
+    // Writes only the global table (creating or replacing), never a local.
+    void SetGlobalVar(const char* name, const char* value);
+    // Whether the current frame has the name. Outside any call the globals are the frame.
+    bool HasLocalVar(const char* name) const;
+    // Writes only the current frame (outside any call: the globals).
+    void SetLocalVar(const char* name, const char* value);
+    void SetMacro(const char* name, const char* value);
+    // The macro's text; raises 1 when there is none.
+    const char* GetMacro(const char* name) const { return macros_.GetValue(name); }
+
+    // ---- run state
+    int GetCurrentLine() const { return currentLine_; }
+    void SetCurrentLine(int line) { currentLine_ = line; }
+    int GetCallDepth() const { return callDepth_; }
+    int GetStopMode() const { return stopMode_; }
+    void SetStopMode(int mode) { stopMode_ = mode; }
+
+    // ---- rollback seams
+    // In rollback mode every procedure call, whatever its name, runs the body of the
+    // rollback lines (from bodyIndex on), and ExpandLine reads those lines.
+    bool IsRollbackMode() const { return rollbackMode_; }
+    void SetRollbackMode(bool on) { rollbackMode_ = on; }
+    // The lines run in rollback mode and the index of their first body line (the line after
+    // the "proc" line). Not owned.
+    void SetRollbackLines(const CItemArray* lines, int bodyIndex) {
+        rollbackLines_ = lines;
+        rollbackBodyIndex_ = bodyIndex;
+    }
+
+private:
+    // The list the interpreter reads: the file's lines, or the rollback lines.
+    const CItemArray& ActiveLines() const;
+    // The line before the first body line of the procedure a call of name runs.
+    int CallStartLine(const char* name);
+    CNameValueTable* CurrentFrame() const;
+    // Expands in into lineBuffer_ once; returns whether anything was substituted.
+    bool ExpandPass(const char* in);
+    const char* LookUpSubstitution(const char* text);
+
+    CInstallHost* host_ = nullptr;
+    bool rollbackMode_ = false;
+    const CItemArray* rollbackLines_ = nullptr;
+    int rollbackBodyIndex_ = 0;
+
+    int callDepth_ = 0;
+    int currentLine_ = 0;
+    int stopMode_ = kRunning;
+    int statementNesting_ = 0;
+    std::array<int, kMaxCallDepth> savedLines_{};
+    // Frame of depth d at index d-1; kept after the call and reused, emptied, by the next.
+    std::array<std::unique_ptr<CNameValueTable>, kMaxCallDepth> frames_;
+
+    std::string scriptPath_;
+    std::array<char, kLineBufferSize> lineBuffer_{};
+    std::array<char, kLineBufferSize> workBuffer_{};
+    char charText_[2] = {0, 0};  // the text of a "#n#" character substitution
+
+    CItemArray lines_{500, 100};
+    CNameValueTable procs_{20, 10};
+    CNameValueTable globals_{50, 10};
+    CNameValueTable macros_{50, 10};
+    std::unordered_map<std::string, ScriptCommandHandler> commands_;
+
+    // Scratch texts reused by every statement, so that running a line does not allocate.
+    mutable std::string commandKey_;
+    std::string word_;
+    std::string nameCopy_;
+    std::string valueCopy_;
+    std::string substName_;
+};
+
+// ---- argument parsing
+
+// Takes one token from text and evaluates it: a quoted token as written, an unquoted
+// "$name" as GetVar(name) (raises 1 when unknown), any other unquoted token as itself.
+// *empty (when given) tells whether the argument counts as absent: no token, or an empty
+// unquoted one. Returns nullptr when the list is at its end.
+const char* EvalArg(CScriptEngine& engine, char* text, char** next, bool* empty);
+
+namespace parse_args_detail {
+struct Output {
+    enum Kind : unsigned char { kNone, kText, kInt } kind;
+    void* target;
+};
+inline Output Wrap(const char** text) {
+    return {Output::kText, text};
+}
+inline Output Wrap(int* number) {
+    return {Output::kInt, number};
+}
+int Parse(CScriptEngine& engine, char* text, char** restOut, const char* signature,
+          const Output* outputs, int outputCount);
+}  // namespace parse_args_detail
+
+// Parses a statement's argument text under a signature, one output per letter:
+//   s / S   const char**  evaluated token (EvalArg); lower case required, upper optional
+//   d / D   int*          evaluated token read with ParseInt (raises 5 if no integer)
+//   v       const char**  an unquoted "$name" token, not evaluated; receives name
+// An absent argument leaves its output unwritten, so optional outputs are preset to their
+// defaults. Returns the number of letters reached. With restOut the text after the last
+// consumed argument is stored there (nullptr when none) and extra text is no error;
+// without it extra text raises 3. A required argument absent or empty raises 8.
+// Text outputs point into the line buffer or variable storage: copy them before anything
+// that runs another line (CallProc, ExecuteStatement).
+//
+// Output types are checked against the letters when the call is made: a count or type
+// mismatch is a fault in the handler and raises 8 rather than write through the wrong
+// pointer.
+//
+//   const char* name;
+//   const char* value = nullptr;
+//   int n = ParseArgs(engine, args, nullptr, "vS", &name, &value);
+template <typename... Outputs>
+int ParseArgs(CScriptEngine& engine, char* text, char** restOut, const char* signature,
+              Outputs... outputs) {
+    const parse_args_detail::Output list[sizeof...(Outputs) + 1] = {
+        parse_args_detail::Wrap(outputs)..., {parse_args_detail::Output::kNone, nullptr}};
+    return parse_args_detail::Parse(engine, text, restOut, signature, list,
+                                    static_cast<int>(sizeof...(Outputs)));
+}

@@ -1,0 +1,163 @@
+// Loading: the line table as read, load failures and what survives them, and the
+// procedure table lookups.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/ScriptEngine.h"
+#include "tests/engine/EngineTestSupport.h"
+
+using engine_test::ErrorOf;
+using engine_test::LoadText;
+using engine_test::ScratchFile;
+
+namespace {
+int LoadError(CScriptEngine& engine, const std::string& content) {
+    ScratchFile file(content);
+    return ErrorOf([&] { engine.Load(file.Path().c_str()); });
+}
+}  // namespace
+
+TEST(Load, FailsOnFilesThatAreNotInstallationFiles) {
+    CScriptEngine engine;
+    EXPECT_EQ(LoadError(engine, ""), 11);
+    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE\n"), 11);
+    EXPECT_EQ(engine.GetLines().GetCount(), 1);  // the lines read so far
+    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE   \n   \n"), 0);
+    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILEX\n; c\n"), 12);
+    EXPECT_EQ(engine.GetLines().GetCount(), 0);  // the header attempt is not stored
+    EXPECT_EQ(LoadError(engine, "\xEF\xBB\xBF;OBRIX_INST_FILE\n; c\n"), 12);
+
+    std::string missing = (std::filesystem::temp_directory_path() / "tolv_no_such.pxf").string();
+    EXPECT_EQ(ErrorOf([&] { engine.Load(missing.c_str()); }), 11);
+    std::string longPath(260, 'p');
+    EXPECT_EQ(ErrorOf([&] { engine.Load(longPath.c_str()); }), 11);
+}
+
+TEST(Load, StoresEveryLineTrimmedWithEmptyLinesAsNull) {
+    CScriptEngine engine;
+    LoadText(engine, "; one \t\r\n\r\n   \n  proc Main  \nendp\n\n");
+    const CItemArray& lines = engine.GetLines();
+    ASSERT_EQ(lines.GetCount(), 7);
+    EXPECT_STREQ(lines.GetAt(0), ";OBRIX_INST_FILE");
+    EXPECT_STREQ(lines.GetAt(1), "; one");
+    EXPECT_EQ(lines.GetAt(2), nullptr);
+    EXPECT_EQ(lines.GetAt(3), nullptr);
+    EXPECT_STREQ(lines.GetAt(4), "  proc Main");
+    EXPECT_EQ(lines.GetAt(6), nullptr);
+    int start = 0, end = 0;
+    engine.GetProcRange("MAIN", &start, &end);
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(end, 5);
+}
+
+TEST(Load, SplitsLongPhysicalLinesAt4095) {
+    // Words of two letters keep every piece a valid statement line inside the procedure.
+    auto text = [](size_t length, char letter) {
+        std::string s;
+        while (s.size() < length) s += s.size() % 3 == 1 ? ' ' : letter;
+        return s;
+    };
+    CScriptEngine engine;
+    const std::string exact = text(4095, 'a');
+    const std::string over = text(4098, 'b');
+    const std::string twice = text(8190, 'e');
+    LoadText(engine, "proc Main\n" + exact + "\r\n" + over + "\n" + twice + "\nendp");
+    const CItemArray& lines = engine.GetLines();
+    ASSERT_EQ(lines.GetCount(), 8);
+    // (Compared as booleans: a failure would otherwise print pages of text.)
+    EXPECT_TRUE(lines.GetAt(2) == exact);
+    EXPECT_TRUE(lines.GetAt(3) == over.substr(0, 4095));
+    EXPECT_TRUE(lines.GetAt(4) == over.substr(4095));
+    EXPECT_TRUE(lines.GetAt(5) == twice.substr(0, 4095));
+    EXPECT_TRUE(lines.GetAt(6) == twice.substr(4095));
+    EXPECT_STREQ(lines.GetAt(7), "endp");  // a last line without a line end
+}
+
+TEST(Load, CutsALineAtANulByte) {
+    CScriptEngine engine;
+    LoadText(engine, std::string("; a\0b\n; c\n", 10));
+    EXPECT_STREQ(engine.GetLines().GetAt(1), "; a");
+    EXPECT_STREQ(engine.GetLines().GetAt(2), "; c");
+}
+
+TEST(Load, KeepsProceduresRecordedBeforeAFailure) {
+    struct Case {
+        const char* body;
+        int error;
+        int line;
+    } cases[] = {
+        {"proc A\nendp\nproc B\nproc C\nendp\n", 3, 4},
+        {"proc A\nendp\nendp\n", 3, 3},
+        {"proc A\nendp\nset $x, 1\n", 3, 3},
+        {"proc A\nendp\nproc a\nendp\n", 4, 3},
+        {"proc A\nendp\nproc\nendp\n", 3, 3},
+    };
+    for (const Case& c : cases) {
+        CScriptEngine engine;
+        EXPECT_EQ(ErrorOf([&] { LoadText(engine, c.body); }), c.error) << c.body;
+        EXPECT_EQ(engine.GetCurrentLine(), c.line) << c.body;
+        EXPECT_EQ(engine.GetProcTable().GetCount(), 1) << c.body;
+        EXPECT_STREQ(engine.GetProcTable().GetAt(0), "A=1,2") << c.body;
+    }
+}
+
+TEST(Load, LimitsWordsAndProcedureNamesTo255) {
+    CScriptEngine engine;
+    const std::string name255(255, 'n');
+    EXPECT_EQ(ErrorOf([&] { LoadText(engine, "proc " + name255 + "\nendp\n"); }), 0);
+    EXPECT_EQ(ErrorOf([&] { LoadText(engine, "proc " + name255 + "n\nendp\n"); }), 9);
+    EXPECT_EQ(ErrorOf([&] { LoadText(engine, ";" + name255 + "\n"); }), 9);
+    EXPECT_EQ(ErrorOf([&] { LoadText(engine, ";" + name255.substr(1) + " " + name255 + "\n"); }),
+              0);
+}
+
+TEST(Load, DropsAProcedureOpenAtTheEnd) {
+    CScriptEngine engine;
+    LoadText(engine, "proc Done\nendp\nproc Open\n  set $a, 1\n");
+    EXPECT_EQ(engine.GetProcTable().GetCount(), 1);
+    EXPECT_EQ(ErrorOf([&] { engine.CallProc("Open"); }), 1);
+}
+
+TEST(Load, ForgetsTheFormerFilesVariablesAndMacros) {
+    CScriptEngine engine;
+    LoadText(engine, "proc Main\nmacro m, 1\nset $g, 1\nend\nendp\n");
+    engine.CallProc("Main");
+    EXPECT_STREQ(engine.GetVar("g"), "1");
+    EXPECT_EQ(engine.GetStopMode(), CScriptEngine::kEnded);
+
+    LoadText(engine, "proc Other\nreturn 5\nendp\n");
+    EXPECT_EQ(ErrorOf([&] { engine.GetVar("g"); }), 1);
+    EXPECT_EQ(ErrorOf([&] { engine.GetMacro("m"); }), 1);
+    EXPECT_EQ(ErrorOf([&] { engine.CallProc("Main"); }), 1);
+    EXPECT_EQ(engine.CallProc("Other"), 5);  // the stop mode was reset, commands are still there
+}
+
+TEST(ProcTable, FindsTheProcedureHoldingALine) {
+    CScriptEngine engine;
+    LoadText(engine, "proc First\nendp\n; between\nproc Second\n  return 1\nendp\n");
+    std::string name;
+    int start = -1, end = -1;
+    engine.FindProcByLine(1, &name, &start, &end);
+    EXPECT_EQ(name, "FIRST");
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 2);
+    engine.FindProcByLine(2, &name, &start, &end);
+    EXPECT_EQ(name, "FIRST");
+    engine.FindProcByLine(6, &name, &start, &end);
+    EXPECT_EQ(name, "SECOND");
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(3, &name, &start, &end); }), 1);
+    EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(0, &name, &start, &end); }), 1);
+    EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(7, &name, &start, &end); }), 1);
+
+    engine.GetProcRange("second", &start, &end);
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(end, 6);
+    EXPECT_EQ(ErrorOf([&] { engine.GetProcRange("Third", &start, &end); }), 1);
+
+    CScriptEngine empty;
+    LoadText(empty, "; only a comment\n");
+    EXPECT_EQ(empty.GetProcTable().GetCount(), 0);
+    EXPECT_EQ(ErrorOf([&] { empty.FindProcByLine(1, &name, &start, &end); }), 1);
+}
