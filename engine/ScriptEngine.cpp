@@ -8,6 +8,7 @@
 
 #include "engine/CoreCommands.h"
 #include "engine/Tokenizer.h"
+#include "rollback/RollbackCommands.h"
 
 void ThrowScriptError(int code) {
     throw code;
@@ -52,6 +53,7 @@ CScriptEngine::CScriptEngine() {
     // Built-in command tables, each registered whole. Order: core, then file and system,
     // then registry commands; a later table's row replaces an earlier row of the same name.
     RegisterCommands(kCoreCommands);
+    RegisterCommands(kRollbackCommands);
     // File and system commands register here.
     // Registry commands register here.
 }

@@ -17,10 +17,13 @@
 #include <string>
 #include <unordered_map>
 
+#include "engine/FileSource.h"
 #include "engine/ItemArray.h"
 #include "engine/ScriptError.h"
+#include "rollback/RollbackScript.h"
 
 class CInstallHost;
+class CRollbackJournal;
 class CScriptEngine;
 
 // A command handler: the engine and the statement's argument text (after the command word,
@@ -139,6 +142,37 @@ public:
         rollbackBodyIndex_ = bodyIndex;
     }
 
+    // ---- file sources (FileSource.cpp)
+    // Puts a source for the directory of the loaded installation file at the front of the
+    // file source list; once per engine, later calls do nothing. Raises 2 without memory.
+    void AddScriptDirSource();
+    // Where copy and fileSize find the files to install.
+    CFileSourceList& GetFileSources() { return fileSources_; }
+
+    // ---- rollback (rollback/EngineRollback.cpp)
+    // Begins the rollback script and opens the journal: from here on commands back up what
+    // they change and record undo lines.
+    void StartJournal();
+    // The run succeeded: the host's EndRun, the rollback script's lines freed, the backups
+    // thrown away.
+    void CommitJournal();
+    // The run failed: runs the recorded DefaultRollback procedure in rollback mode (undo
+    // lines newest first, no error procedure, no backups, nothing recorded), then replays
+    // the journal, between EndRun calls of the host. Without StartJournal, or once a
+    // rollback has run, only EndRun. An error of the undo lines skips the replay, switches
+    // rollback mode off and travels on.
+    void RollBack();
+    // Records text as the newest undo line, while the rollback script is recording.
+    void AddUndoLine(const char* text);
+    // The backups of this run: BackupFile and BackupRegistryKey before every change.
+    CRollbackJournal& GetJournal();
+    CRollbackScript& GetRollbackScript() { return rollbackScript_; }
+    // The error report of the file and system commands, for a known Windows error code
+    // (commands call ReportWinError(engine, text) of commands/ReportWinError.h, which takes
+    // the thread's last error): lastWinError := winError, then the procedure named by
+    // onErrorProc, if any, is called with the arguments "winError, text". Returns 0.
+    int ReportWinError(int winError, const char* text);
+
 private:
     // The list the interpreter reads: the file's lines, or the rollback lines.
     const CItemArray& ActiveLines() const;
@@ -179,6 +213,15 @@ private:
     std::string nameCopy_;
     std::string valueCopy_;
     std::string substName_;
+
+    // Declared last, so destroyed first: file sources, rollback script, journal.
+    struct JournalDeleter {
+        void operator()(CRollbackJournal* journal) const;  // where the type is complete
+    };
+    std::unique_ptr<CRollbackJournal, JournalDeleter> journal_;
+    CRollbackScript rollbackScript_;
+    CFileSourceList fileSources_;
+    CDirectorySource* scriptDirSource_ = nullptr;  // owned by fileSources_
 };
 
 // ---- argument parsing

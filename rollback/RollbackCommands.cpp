@@ -1,0 +1,68 @@
+#include "rollback/RollbackCommands.h"
+
+#include <string>
+
+#include "rollback/RollbackScript.h"
+
+namespace {
+
+// A "proc" line, like every name of the language, holds a name of at most 255 characters.
+constexpr size_t kMaxProcLine = 255;
+
+// rback_save path: writes the rollback script as an installation file. 1 when written; 0
+// when not recording (before StartJournal, during a rollback) or the file cannot be opened.
+int RbackSave(CScriptEngine& engine, char* args) {
+    const char* path = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &path);
+    return engine.GetRollbackScript().Save(path);
+}
+
+// rback_add line: records line, unchanged, as the newest undo line.
+int RbackAdd(CScriptEngine& engine, char* args) {
+    const char* line = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &line);
+    engine.AddUndoLine(line);
+    return 1;
+}
+
+// rback_addproc name[, newName]: copies a procedure of the installation file, as loaded,
+// after the rollback procedure; with newName its "proc" line becomes "proc newName".
+int RbackAddProc(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const char* newName = nullptr;
+    ParseArgs(engine, args, nullptr, "sS", &name, &newName);
+    std::string firstLine;
+    if (newName && *newName) {
+        firstLine = std::string("proc ") + newName;
+        if (firstLine.size() > kMaxProcLine) ThrowScriptError(ScriptError::kTooLong);
+    }
+    int first = 0, last = 0;
+    engine.GetProcRange(name, &first, &last);
+    engine.GetRollbackScript().AddProcedure(engine.GetLines(), first, last,
+                                            firstLine.empty() ? nullptr : firstLine.c_str());
+    return 1;
+}
+
+// @ statement: runs statement and puts the recording switch back as it was, also when the
+// statement fails; the statement's result, or its error, goes on unchanged.
+int RunKeepingRecording(CScriptEngine& engine, char* args) {
+    if (!args || *args == '\0') ThrowScriptError(ScriptError::kSyntax);
+    CRollbackScript& script = engine.GetRollbackScript();
+    const bool recording = script.IsRecording();
+    int result = 0;
+    try {
+        result = engine.ExecuteStatement(args);
+    } catch (...) {
+        script.SetRecording(recording);
+        throw;
+    }
+    script.SetRecording(recording);
+    return result;
+}
+
+}  // namespace
+
+const ScriptCommand kRollbackCommands[] = {
+    {"rback_save", RbackSave},  {"rback_add", RbackAdd}, {"rback_addproc", RbackAddProc},
+    {"@", RunKeepingRecording}, {nullptr, nullptr},
+};

@@ -1,0 +1,68 @@
+// CRollbackJournal: the backups an installation run takes before it changes anything, so
+// that a failed run can be taken back. The format of its records and file, and what holds
+// after each operation, are described at the top of RollbackJournal.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "commands/Handles.h"
+
+class CRollbackJournal {
+public:
+    // One backup, newest last. text is the record as described in RollbackJournal.cpp.
+    struct Record {
+        std::string text;
+        // File records only: the file really was moved to its backup. A record whose move
+        // failed is kept (Commit still removes its placeholder) but never replayed.
+        bool movedAside = false;
+    };
+
+    CRollbackJournal();
+    // Closes (and so deletes) the journal file if it is still open. Backup files of a run
+    // that was neither committed nor replayed stay where they are.
+    ~CRollbackJournal();
+    CRollbackJournal(const CRollbackJournal&) = delete;
+    CRollbackJournal& operator=(const CRollbackJournal&) = delete;
+
+    // Starts a journal: active, temporary directory known, journal file created. A journal
+    // file that cannot be created is not reported here; every later BackupRegistryKey fails.
+    void Open();
+    // Frees path for a change: moves the file at path to a backup file, or removes the
+    // (empty) directory at path, and records it. Nonzero when that worked or the journal is
+    // not active; 0 when nothing is at path (nothing recorded) or the move or removal
+    // failed (recorded all the same). Callers go on with their change either way.
+    int BackupFile(const char* path);
+    // Saves root\subkey (with its whole subtree when subtree is 1) into the journal file,
+    // unless an earlier record of the same key (any letter case) with at least that subtree
+    // flag covers it. 1 when saved, covered or inactive; 0 when the key does not exist (no
+    // record) or saving failed (the record stays).
+    int BackupRegistryKey(HKEY root, const char* subkey, int subtree);
+    // The run succeeded: deletes the backup files and the journal file. Returns 1.
+    int Commit();
+    // The run failed: puts back every backup, newest first, ignoring failures, then deletes
+    // the journal file. Returns 1.
+    int Replay();
+
+    bool IsActive() const { return active_; }
+    // Switched off by the rollback before its undo lines run, so that they take no backups.
+    void SetActive(bool active) { active_ = active; }
+
+    const std::vector<Record>& GetRecords() const { return records_; }
+    const std::string& GetTempDirectory() const { return tempDirectory_; }
+    const std::string& GetFileName() const { return fileName_; }
+    bool HasFile() const { return file_.IsValid(); }
+
+private:
+    void ReplayFile(const Record& record);
+    void ReplayRegistry(const std::string& text);
+    void CloseFile();
+
+    std::string tempDirectory_;
+    std::vector<Record> records_;
+    std::string fileName_;
+    tolv::FileHandle file_;
+    bool active_ = false;
+};

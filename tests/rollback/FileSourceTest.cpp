@@ -1,0 +1,234 @@
+// Directory sources and the source list: finding, copying with times, attributes and host
+// notifications, clean-up after failures, and the list's cache.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "engine/FileSource.h"
+#include "tests/rollback/RecordingHost.h"
+#include "tests/rollback/RollbackTestSupport.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+int ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (int code) {
+        return code;
+    }
+    return 0;
+}
+
+FILETIME TimeOf(WORD year, WORD second) {
+    SYSTEMTIME parts = {year, 3, 0, 4, 10, 20, second, 500};
+    FILETIME time;
+    SystemTimeToFileTime(&parts, &time);
+    return time;
+}
+
+// Records the creation time that SetFileTime is given.
+struct SetFileTimeSpy {
+    SetFileTimeSpy() { tolv::Win32().SetFileTime = Record; }
+    ~SetFileTimeSpy() { tolv::Win32().SetFileTime = tolv::RealWin32().SetFileTime; }
+    static BOOL WINAPI Record(HANDLE file, const FILETIME* c, const FILETIME* a,
+                              const FILETIME* w) {
+        created = c ? *c : FILETIME{};
+        return tolv::RealWin32().SetFileTime(file, c, a, w);
+    }
+    static inline FILETIME created{};
+};
+
+class FileSourceTest : public ::testing::Test {
+protected:
+    FileSourceTest() {
+        CreateDirectoryA(media.c_str(), nullptr);
+        CreateDirectoryA(target.c_str(), nullptr);
+    }
+    TempFolder folder;
+    const std::string media = folder / "Media";
+    const std::string target = folder / "Target";
+    RecordingHost host;
+};
+
+TEST_F(FileSourceTest, FindsRegularFilesOnlyAndTakesAbsoluteNamesAsTheyAre) {
+    WriteFileText(media + "\\drv.sys", "x");
+    CreateDirectoryA((media + "\\Sub").c_str(), nullptr);
+    CDirectorySource source(media);
+    EXPECT_EQ(source.GetDirectory(), media + "\\");
+    WIN32_FIND_DATAA found;
+    EXPECT_TRUE(source.Find("DRV.SYS", &found));
+    EXPECT_EQ(found.nFileSizeLow, 1u);
+    EXPECT_FALSE(source.Find("Sub", nullptr));
+    EXPECT_FALSE(source.Find("missing", nullptr));
+    WriteFileText(folder / "elsewhere.txt", "e");
+    EXPECT_TRUE(source.Find((folder / "elsewhere.txt").c_str(), nullptr));
+    EXPECT_FALSE(source.Find((media + "\\" + std::string(300, 'n')).c_str(), nullptr));
+    EXPECT_EQ(CDirectorySource("C:").GetDirectory(), "C:");
+}
+
+TEST_F(FileSourceTest, CopyCarriesAllThreeTimesAndTheAttributes) {
+    const std::string from = media + "\\drv.sys";
+    WriteFileText(from, "driver bytes");
+    HANDLE file = CreateFileA(from.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Access after write, so that reading the file does not move its access time.
+    const FILETIME created = TimeOf(2001, 1), written = TimeOf(2002, 2), accessed = TimeOf(2003, 3);
+    SetFileTime(file, &created, &accessed, &written);
+    CloseHandle(file);
+    SetFileAttributesA(from.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+
+    CDirectorySource source(media);
+    const std::string to = target + "\\drv.sys";
+    WIN32_FILE_ATTRIBUTE_DATA original;
+    ASSERT_TRUE(GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &original));
+    {
+        SetFileTimeSpy spy;
+        ASSERT_TRUE(source.Copy("drv.sys", to.c_str(), &host));
+    }
+    // Wine keeps no creation time of its own, so that one is checked where it is handed over.
+    EXPECT_EQ(CompareFileTime(&SetFileTimeSpy::created, &original.ftCreationTime), 0);
+    // Times first: reading the copy could move its access time.
+    WIN32_FILE_ATTRIBUTE_DATA copy;
+    ASSERT_TRUE(GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &copy));
+    EXPECT_EQ(ReadFileText(to), "driver bytes");
+    EXPECT_EQ(host.calls, (Calls{"Begin " + from + " 12", "Progress 0", "Progress 12", "End"}));
+    EXPECT_EQ(copy.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(CompareFileTime(&copy.ftLastAccessTime, &accessed), 0);
+    EXPECT_EQ(CompareFileTime(&copy.ftLastWriteTime, &written), 0);
+}
+
+TEST_F(FileSourceTest, ZeroByteAndMultiBlockFilesReportProgressPerBlock) {
+    WriteFileText(media + "\\empty.txt", "");
+    CDirectorySource source(media);
+    ASSERT_TRUE(source.Copy("empty.txt", (target + "\\empty.txt").c_str(), &host));
+    EXPECT_EQ(host.calls, (Calls{"Begin " + media + "\\empty.txt 0", "Progress 0", "End"}));
+    EXPECT_EQ(ReadFileText(target + "\\empty.txt"), "");
+
+    host.calls.clear();
+    std::string big(200000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7 + i / 251);
+    WriteFileText(media + "\\big.bin", big);
+    ASSERT_TRUE(source.Copy("big.bin", (target + "\\big.bin").c_str(), nullptr));
+    EXPECT_EQ(ReadFileText(target + "\\big.bin"), big);
+    ASSERT_TRUE(source.Copy("big.bin", (target + "\\big2.bin").c_str(), &host));
+    EXPECT_EQ(host.calls,
+              (Calls{"Begin " + media + "\\big.bin 200000", "Progress 0", "Progress 65536",
+                     "Progress 131072", "Progress 196608", "Progress 200000", "End"}));
+}
+
+TEST_F(FileSourceTest, CancelDuringACopyDeletesThePartialFileAndEndsTheCopyOnce) {
+    WriteFileText(media + "\\big.bin", std::string(150000, 'b'));
+    SetFileAttributesA((media + "\\big.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+    CDirectorySource source(media);
+    host.cancelAtProgress = 2;
+    const std::string to = target + "\\big.bin";
+    EXPECT_EQ(ErrorOf([&] { source.Copy("big.bin", to.c_str(), &host); }), 102);
+    EXPECT_FALSE(PathExists(to));
+    EXPECT_EQ(host.Count("End"), 1);
+    EXPECT_EQ(host.calls.back(), "End");
+
+    // Cancel at the final progress call: the finished copy goes as well.
+    host.calls.clear();
+    host.cancelAtProgress = 5;
+    EXPECT_EQ(ErrorOf([&] { source.Copy("big.bin", to.c_str(), &host); }), 102);
+    EXPECT_FALSE(PathExists(to));
+    EXPECT_EQ(host.Count("End"), 1);
+}
+
+TEST_F(FileSourceTest, FailuresReturnFalseWithTheWindowsError) {
+    WriteFileText(media + "\\a.txt", std::string(100000, 'a'));
+    CDirectorySource source(media);
+
+    SetLastError(0);
+    EXPECT_FALSE(source.Copy("missing.txt", (target + "\\m.txt").c_str(), &host));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(host.calls.empty());
+
+    // No such destination directory: the copy began but never opened, so it does not end.
+    EXPECT_FALSE(source.Copy("a.txt", (folder / "NoDir\\a.txt").c_str(), &host));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(host.Count("End"), 0);
+
+    // Every failing call of a copy: a plain failure, no partial file, at most one End.
+    const std::string to = target + "\\a.txt";
+    int calls = 0;
+    {
+        FailureInjector count;
+        ASSERT_TRUE(source.Copy("a.txt", to.c_str(), nullptr));
+        calls = count.Calls();
+    }
+    for (int n = 1; n <= calls; ++n) {
+        DeleteFileA(to.c_str());
+        host.calls.clear();
+        FailureInjector inject(n);
+        const bool copied = source.Copy("a.txt", to.c_str(), &host);
+        const DWORD error = GetLastError();
+        inject.Arm(0);
+        if (copied) {
+            // Only the file times are allowed to fail without failing the copy.
+            EXPECT_EQ(ReadFileText(to), std::string(100000, 'a')) << n;
+        } else {
+            EXPECT_EQ(error, DWORD(ERROR_ACCESS_DENIED)) << n;
+            EXPECT_FALSE(PathExists(to)) << n;
+        }
+        EXPECT_LE(host.Count("End"), 1) << n;
+    }
+}
+
+// A source that counts its searches, for the list's cache.
+class CountingSource : public CFileSource {
+public:
+    CountingSource(std::string file, int* destroyed)
+        : file_(std::move(file)), destroyed_(destroyed) {}
+    ~CountingSource() override { ++*destroyed_; }
+    bool Find(const char* name, _WIN32_FIND_DATAA*) override {
+        ++finds;
+        return _stricmp(name, file_.c_str()) == 0;
+    }
+    bool Copy(const char*, const char*, CInstallHost*) override {
+        ++copies;
+        return true;
+    }
+    int finds = 0, copies = 0;
+
+private:
+    std::string file_;
+    int* destroyed_;
+};
+
+TEST(FileSourceListTest, SearchesFrontToBackAndCopiesFromTheCachedSource) {
+    CFileSourceList list;
+    EXPECT_FALSE(list.Find("a.txt", nullptr));
+    SetLastError(0);
+    EXPECT_FALSE(list.Copy("a.txt", "Z:\\nowhere", nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+
+    int destroyed = 0;
+    auto back = std::make_unique<CountingSource>("a.txt", &destroyed);
+    auto front = std::make_unique<CountingSource>("a.txt", &destroyed);
+    CountingSource* backSource = back.get();
+    CountingSource* frontSource = front.get();
+    list.InsertAt(0, std::move(back));
+    list.InsertAt(0, std::move(front));
+
+    EXPECT_TRUE(list.Find("a.txt", nullptr));
+    EXPECT_EQ(frontSource->finds, 1);
+    EXPECT_EQ(backSource->finds, 0);
+    EXPECT_TRUE(list.Copy("A.TXT", "Z:\\x", nullptr));
+    EXPECT_EQ(frontSource->finds, 1);  // no new search
+    EXPECT_EQ(frontSource->copies, 1);
+
+    // Removing the cached source empties the cache; the next copy searches again.
+    list.RemoveAt(0);
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(list.GetCachedName(), "");
+    EXPECT_TRUE(list.Copy("a.txt", "Z:\\x", nullptr));
+    EXPECT_EQ(backSource->finds, 1);
+    EXPECT_EQ(backSource->copies, 1);
+}
+
+}  // namespace

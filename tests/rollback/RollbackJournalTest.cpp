@@ -1,0 +1,232 @@
+// The rollback journal: backups of files, directories and keys, commit and replay, and
+// replay under failing Win32 calls.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "rollback/RegistryStream.h"
+#include "rollback/RollbackJournal.h"
+#include "tests/rollback/RollbackTestSupport.h"
+
+namespace {
+
+class RollbackJournalTest : public ::testing::Test {
+protected:
+    ScratchRoots roots;
+    TempFolder folder;
+    CRollbackJournal journal;
+
+    std::string Backup(size_t record) const {
+        const std::string& text = journal.GetRecords().at(record).text;
+        return text.substr(text.find('\x01') + 1);
+    }
+};
+
+TEST_F(RollbackJournalTest, InactiveJournalRecordsNothingAndReportsSuccess) {
+    WriteFileText(folder / "a.txt", "a");
+    EXPECT_EQ(journal.BackupFile((folder / "a.txt").c_str()), 1);
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "K", 1), 1);
+    EXPECT_TRUE(journal.GetRecords().empty());
+    EXPECT_EQ(ReadFileText(folder / "a.txt"), "a");
+}
+
+TEST_F(RollbackJournalTest, FileOverwrittenTwiceComesBackAsTheOriginal) {
+    const std::string path = folder / "driver.dll";
+    WriteFileText(path, "original");
+    journal.Open();
+    EXPECT_TRUE(PathExists(journal.GetFileName()));
+    EXPECT_EQ(journal.BackupFile(path.c_str()), 1);
+    EXPECT_FALSE(PathExists(path));  // the path is free for the change
+    WriteFileText(path, "first copy");
+    EXPECT_EQ(journal.BackupFile(path.c_str()), 1);
+    WriteFileText(path, "second copy");
+    ASSERT_EQ(journal.GetRecords().size(), 2u);
+    EXPECT_EQ(journal.GetRecords()[0].text, "f" + path + "\x01" + Backup(0));
+    EXPECT_EQ(ReadFileText(Backup(0)), "original");
+    EXPECT_EQ(ReadFileText(Backup(1)), "first copy");
+
+    journal.Replay();
+    EXPECT_EQ(ReadFileText(path), "original");
+    EXPECT_FALSE(journal.HasFile());
+    EXPECT_TRUE(folder.TempFiles().empty());
+    // A path that does not exist needs no backup.
+    journal.Open();
+    EXPECT_EQ(journal.BackupFile((folder / "new.txt").c_str()), 0);
+    EXPECT_TRUE(journal.GetRecords().empty());
+}
+
+TEST_F(RollbackJournalTest, RemovedDirectoryComesBackBeforeItsFiles) {
+    const std::string dir = folder / "Drivers";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    WriteFileText(dir + "\\one.sys", "1");
+    journal.Open();
+    journal.BackupFile((dir + "\\one.sys").c_str());
+    EXPECT_EQ(journal.BackupFile(dir.c_str()), 1);
+    EXPECT_FALSE(PathExists(dir));
+    EXPECT_EQ(journal.GetRecords()[1].text, "d" + dir);
+    journal.Replay();
+    EXPECT_EQ(ReadFileText(dir + "\\one.sys"), "1");
+}
+
+TEST_F(RollbackJournalTest, KeyIsSavedOncePerSubtreeFlagWhateverTheCase) {
+    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name", "old");
+    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "X", "x");
+    journal.Open();
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Dev", 0), 1);
+    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name", "new");
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\dev", 0), 1);
+    ASSERT_EQ(journal.GetRecords().size(), 1u);
+    EXPECT_EQ(journal.GetRecords()[0].text, "r00\x01HKLM\\Software\\Dev");
+
+    // A whole-key delete needs the subtree: "0" does not cover "1" ...
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Dev", 1), 1);
+    ASSERT_EQ(journal.GetRecords().size(), 2u);
+    const std::string& second = journal.GetRecords()[1].text;
+    EXPECT_EQ(second.substr(0, 2), "r1");
+    EXPECT_NE(second.substr(2, second.find('\x01') - 2), "0");  // after the first block
+    // ... "1" covers both, and a parent covers no child.
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "software\\DEV", 0), 1);
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Dev", 1), 1);
+    EXPECT_EQ(journal.GetRecords().size(), 2u);
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", 0), 1);
+    EXPECT_EQ(journal.GetRecords().size(), 3u);
+    // A key that does not exist needs no backup.
+    EXPECT_EQ(journal.BackupRegistryKey(HKEY_CURRENT_USER, "Software\\Dev", 0), 0);
+    EXPECT_EQ(journal.GetRecords().size(), 3u);
+
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Dev");
+    journal.Replay();
+    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name"), "old");
+    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "X"), "x");
+}
+
+TEST_F(RollbackJournalTest, CommitLeavesNothingOfTheRunInTheTemporaryDirectory) {
+    WriteFileText(folder / "a.txt", "a");
+    WriteFileText(folder / "b.txt", "b");
+    SetRegString(HKEY_CURRENT_USER, "K", "V", "v");
+    journal.Open();
+    journal.BackupFile((folder / "a.txt").c_str());
+    journal.BackupFile((folder / "b.txt").c_str());
+    journal.BackupRegistryKey(HKEY_CURRENT_USER, "K", 1);
+    EXPECT_EQ(folder.TempFiles().size(), 3u);  // journal file and two backups
+    journal.Commit();
+    EXPECT_TRUE(folder.TempFiles().empty());
+    EXPECT_FALSE(journal.IsActive());
+    EXPECT_FALSE(PathExists(folder / "a.txt"));
+}
+
+TEST_F(RollbackJournalTest, MissingBackupLeavesThePathAsItIs) {
+    const std::string path = folder / "f.txt";
+    WriteFileText(path, "old");
+    journal.Open();
+    journal.BackupFile(path.c_str());
+    DeleteFileA(Backup(0).c_str());
+    WriteFileText(path, "new");
+    journal.Replay();
+    EXPECT_EQ(ReadFileText(path), "new");
+}
+
+// A fixture of one run: two files overwritten, a directory removed, a key deleted whole.
+class JournalRun {
+public:
+    explicit JournalRun(const TempFolder& folder)
+        : a_(folder / "a.txt"), b_(folder / "b.txt"), dir_(folder / "Dir") {
+        WriteFileText(a_, "a0");
+        WriteFileText(b_, "b0");
+        CreateDirectoryA(dir_.c_str(), nullptr);
+        SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "V", "v0");
+        SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "W", "w0");
+    }
+    // Takes the backups and makes the changes the way the commands do: they go on with
+    // their change whatever the backup answered.
+    void BackUpAndChange(CRollbackJournal& journal) {
+        journal.BackupFile(a_.c_str());
+        WriteFileText(a_, "a1");
+        journal.BackupFile(b_.c_str());
+        WriteFileText(b_, "b1");
+        journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Dev", 1);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Dev");
+        journal.BackupFile(dir_.c_str());
+    }
+    // How many of the four things are back as they were. A file not back holds what the
+    // change wrote: never nothing, never anything else.
+    int Restored() const {
+        EXPECT_TRUE(ReadFileText(a_) == "a0" || ReadFileText(a_) == "a1") << ReadFileText(a_);
+        EXPECT_TRUE(ReadFileText(b_) == "b0" || ReadFileText(b_) == "b1") << ReadFileText(b_);
+        return (ReadFileText(a_) == "a0") + (ReadFileText(b_) == "b0") +
+               (GetFileAttributesA(dir_.c_str()) != INVALID_FILE_ATTRIBUTES) +
+               (GetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "V") == "v0" &&
+                GetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "W") == "w0");
+    }
+
+private:
+    std::string a_, b_, dir_;
+};
+
+TEST_F(RollbackJournalTest, ReplayGoesOnPastAFailingCall) {
+    int replayCalls = 0;
+    {
+        JournalRun run(folder);
+        CRollbackJournal clean;
+        clean.Open();
+        run.BackUpAndChange(clean);
+        FailureInjector count;
+        clean.Replay();
+        replayCalls = count.Calls();
+        EXPECT_EQ(run.Restored(), 4);
+    }
+    ASSERT_GT(replayCalls, 8);
+    for (int n = 1; n <= replayCalls; ++n) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software");
+        TempFolder::RemoveTree(folder / "Dir");
+        JournalRun run(folder);
+        {
+            CRollbackJournal failing;
+            failing.Open();
+            run.BackUpAndChange(failing);
+            FailureInjector inject(n);
+            failing.Replay();
+            EXPECT_TRUE(inject.Failed());
+        }
+        // One failed call costs at most the one thing it was putting back.
+        EXPECT_GE(run.Restored(), 3) << "failing call " << n;
+        for (const std::string& name : folder.TempFiles())
+            DeleteFileA((folder.Temp() + "\\" + name).c_str());
+    }
+}
+
+TEST_F(RollbackJournalTest, FailingBackupCallNeverLosesWhatReplayCanRestore) {
+    // Count the calls of a clean backup phase, then fail each one in turn. (Without its
+    // temporary directory a journal can keep nothing; Open is not part of the count.)
+    int backupCalls = 0;
+    {
+        JournalRun run(folder);
+        CRollbackJournal clean;
+        clean.Open();
+        FailureInjector count;
+        run.BackUpAndChange(clean);
+        backupCalls = count.Calls();
+        clean.Replay();
+    }
+    for (int n = 1; n <= backupCalls; ++n) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software");
+        TempFolder::RemoveTree(folder / "Dir");
+        JournalRun run(folder);
+        CRollbackJournal failing;
+        failing.Open();
+        {
+            FailureInjector inject(n);
+            run.BackUpAndChange(failing);
+            EXPECT_TRUE(inject.Failed());
+        }
+        failing.Replay();
+        // A backup that failed may lose its own item (the change went ahead over it); every
+        // other item comes back, and no file is left missing.
+        EXPECT_GE(run.Restored(), 3) << "failing call " << n;
+        EXPECT_TRUE(folder.TempFiles().empty()) << "failing call " << n;
+        for (const std::string& name : folder.TempFiles())
+            DeleteFileA((folder.Temp() + "\\" + name).c_str());
+    }
+}
+
+}  // namespace
