@@ -8,6 +8,7 @@
 
 #include "engine/CoreCommands.h"
 #include "engine/Tokenizer.h"
+#include "commands/CommandTables.h"
 #include "rollback/RollbackCommands.h"
 
 void ThrowScriptError(int code) {
@@ -53,9 +54,9 @@ CScriptEngine::CScriptEngine() {
     // Built-in command tables, each registered whole. Order: core, then file and system,
     // then registry commands; a later table's row replaces an earlier row of the same name.
     RegisterCommands(kCoreCommands);
+    RegisterCommands(kDataCommands);
     RegisterCommands(kRollbackCommands);
-    // File and system commands register here.
-    // Registry commands register here.
+    RegisterCommands(kDialogueCommands);
 }
 
 CScriptEngine::~CScriptEngine() = default;

@@ -13,6 +13,21 @@ INT_PTR CDialog::DoModal() {
                                    reinterpret_cast<LPARAM>(this));
 }
 
+CDialog::~CDialog() {
+    if (!m_hWnd) return;
+    SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
+    ::DestroyWindow(m_hWnd);
+}
+
+BOOL CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND owner) {
+    if (!dialogTemplate) return FALSE;
+    m_lpDialogTemplate = dialogTemplate;
+    // m_hWnd is set by WM_INITDIALOG, before this returns.
+    HWND window = CreateDialogIndirectParamW(AfxGetInstanceHandle(), dialogTemplate, owner,
+                                             DialogProc, reinterpret_cast<LPARAM>(this));
+    return window != nullptr;
+}
+
 void CDialog::EndDialog(int result) {
     if (m_hWnd) ::EndDialog(m_hWnd, result);
 }

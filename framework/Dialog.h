@@ -1,4 +1,4 @@
-// Modal dialogs from in-memory templates.
+// Modal and modeless dialogs from in-memory templates.
 #pragma once
 
 #include "framework/Framework.h"
@@ -6,6 +6,10 @@
 class CDialog : public CWnd {
 public:
     explicit CDialog(CWnd* parent = nullptr) : m_pParentWnd(parent) {}
+    // A modeless window still open is destroyed without calling back into the object.
+    ~CDialog() override;
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
 
     // Records the template to show; the template must outlive the dialog.
     BOOL InitModalIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent = nullptr);
@@ -13,6 +17,10 @@ public:
     // or cannot be created.
     virtual INT_PTR DoModal();
     void EndDialog(int result);
+    // Creates the dialog modeless (not shown unless the template says WS_VISIBLE), owned
+    // by owner. FALSE when it cannot be created. A modeless dialog ends with
+    // DestroyWindow, never EndDialog.
+    BOOL CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND owner);
 
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void OnOK() { EndDialog(IDOK); }

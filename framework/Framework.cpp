@@ -86,3 +86,22 @@ void Enable3dControls() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
 }
+
+BOOL CWnd::DestroyWindow() {
+    if (!m_hWnd) return FALSE;
+    HWND window = m_hWnd;
+    m_hWnd = nullptr;
+    return ::DestroyWindow(window);
+}
+
+HWND CWnd::GetSafeOwner(CWnd* parent) {
+    HWND window = parent ? parent->m_hWnd : nullptr;
+    if (!parent) {
+        CWinApp* app = AfxGetApp();
+        window = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
+    }
+    // A popup cannot be owned by a child window.
+    while (window && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
+    if (!parent && window) window = GetLastActivePopup(window);
+    return window;
+}

@@ -10,6 +10,13 @@ class CWnd {
 public:
     virtual ~CWnd() = default;
     HWND GetSafeHwnd() const { return m_hWnd; }
+    // Destroys the window, if there is one; TRUE when it was destroyed.
+    virtual BOOL DestroyWindow();
+
+    // The window that should own a popup opened for parent: parent, or with none the
+    // application's main window, lifted out of child windows to the top-level one; with
+    // no parent given, that window's last active popup. Null when there is none.
+    static HWND GetSafeOwner(CWnd* parent = nullptr);
 
     HWND m_hWnd = nullptr;
 };

@@ -34,6 +34,11 @@
 #define IDD_DETAILS 129
 #define IDD_PARAMETERS 130
 
+// Controls of the progress window.
+#define IDC_PROGRESS_TEXT 1005
+#define IDC_PROGRESS_LABEL 1010
+#define IDC_PROGRESS_BAR 1011
+
 #define IDI_MAINFRAME 128
 #define IDB_DEVICES 132
 

@@ -1,0 +1,12 @@
+// The command tables of commands/, one per source file. Each ends with a row whose name is
+// nullptr; the engine registers them in its constructor.
+#pragma once
+
+#include "engine/ScriptEngine.h"
+
+// intadd, intsub, intmul, intdiv, intmod, intcmp, strcmp, stricmp, strlen, strpos, strcat,
+// strget, strdel (DataCommands.cpp).
+extern const ScriptCommand kDataCommands[];
+// prompt, error, progress_show, progress_hide, progress_title, progress_step
+// (DialogueCommands.cpp).
+extern const ScriptCommand kDialogueCommands[];

@@ -1,0 +1,223 @@
+// Integer and text commands: arithmetic on a variable, the three comparisons and the text
+// operations. Every script value is text, so integers are read from a variable's text and
+// written back as signed decimal.
+//
+// Integers are 32-bit two's complement: sums, differences and products wrap rather than
+// overflow, and so does the one quotient without a representable value (the smallest
+// integer divided by -1). Text results are at most kMaxText characters; a result that
+// would be longer is refused with kTooLong before anything is stored.
+#include "commands/CommandTables.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "engine/CoreCommands.h"
+
+namespace {
+
+// Text results are built in a buffer of 4096 bytes, terminator included.
+constexpr std::size_t kMaxText = 4095;
+// Positions, lengths and counts of strget and strdel lie in 1..kMaxText.
+constexpr int kMaxTextArgument = static_cast<int>(kMaxText);
+
+int Wrap(std::uint32_t value) {
+    return static_cast<int>(value);
+}
+int Add(int a, int b) {
+    return Wrap(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+int Sub(int a, int b) {
+    return Wrap(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+int Mul(int a, int b) {
+    return Wrap(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+// Signed division truncates toward zero; a divisor of -1 is negation, which wraps for the
+// smallest integer instead of trapping.
+int Quotient(int a, int b) {
+    return b == -1 ? Sub(0, a) : a / b;
+}
+int Remainder(int a, int b) {
+    return b == -1 ? 0 : a % b;
+}
+
+int StoreInt(CScriptEngine& engine, const char* name, int value) {
+    engine.SetVarInt(name, value);
+    return value;
+}
+
+void StoreText(CScriptEngine& engine, const char* name, const std::string& text) {
+    if (text.size() > kMaxText) ThrowScriptError(ScriptError::kTooLong);
+    engine.SetVar(name, text.c_str());
+}
+
+int IntAdd(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    int amount = 1;
+    ParseArgs(engine, args, nullptr, "vD", &name, &amount);
+    return StoreInt(engine, name, Add(engine.GetVarInt(name), amount));
+}
+
+int IntSub(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    int amount = 1;
+    ParseArgs(engine, args, nullptr, "vD", &name, &amount);
+    return StoreInt(engine, name, Sub(engine.GetVarInt(name), amount));
+}
+
+int IntMul(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    int factor = 0;
+    ParseArgs(engine, args, nullptr, "vd", &name, &factor);
+    return StoreInt(engine, name, Mul(engine.GetVarInt(name), factor));
+}
+
+// The divisor is checked before the variable is read, so a division by zero fails with
+// kBadArgument even on an unknown variable, and nothing is stored.
+int ParseDivision(CScriptEngine& engine, char* args, const char** name) {
+    int divisor = 0;
+    ParseArgs(engine, args, nullptr, "vd", name, &divisor);
+    if (divisor == 0) ThrowScriptError(ScriptError::kBadArgument);
+    return divisor;
+}
+
+int IntDiv(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const int divisor = ParseDivision(engine, args, &name);
+    return StoreInt(engine, name, Quotient(engine.GetVarInt(name), divisor));
+}
+
+int IntMod(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const int divisor = ParseDivision(engine, args, &name);
+    return StoreInt(engine, name, Remainder(engine.GetVarInt(name), divisor));
+}
+
+int IntCmp(CScriptEngine& engine, char* args) {
+    int a = 0, b = 0;
+    const char* op = nullptr;
+    ParseArgs(engine, args, nullptr, "dsd", &a, &op, &b);
+    return CompareResult(op, Sub(a, b));
+}
+
+unsigned char FoldCase(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// -1, 0 or +1 from the first differing byte among the first limit bytes, bytes compared
+// unsigned (a text that ends first is smaller). foldCase compares ASCII letters as lower
+// case, as the platform's case-blind comparison does in the C locale.
+int CompareBytes(const char* a, const char* b, std::size_t limit, bool foldCase) {
+    for (std::size_t i = 0; i < limit; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (foldCase) {
+            x = FoldCase(x);
+            y = FoldCase(y);
+        }
+        if (x != y) return x < y ? -1 : 1;
+        if (x == 0) break;
+    }
+    return 0;
+}
+
+// strcmp and stricmp: a length in 1..4095 limits both texts; any other compares them whole.
+int CompareTexts(CScriptEngine& engine, char* args, bool foldCase) {
+    const char* a = nullptr;
+    const char* op = nullptr;
+    const char* b = nullptr;
+    int length = kMaxTextArgument + 1;
+    ParseArgs(engine, args, nullptr, "sssD", &a, &op, &b, &length);
+    const std::size_t limit =
+        length >= 1 && length <= kMaxTextArgument ? static_cast<std::size_t>(length) : SIZE_MAX;
+    return CompareResult(op, CompareBytes(a, b, limit, foldCase));
+}
+
+int StrCmp(CScriptEngine& engine, char* args) {
+    return CompareTexts(engine, args, false);
+}
+int StrICmp(CScriptEngine& engine, char* args) {
+    return CompareTexts(engine, args, true);
+}
+
+int StrLen(CScriptEngine& engine, char* args) {
+    const char* text = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &text);
+    return static_cast<int>(std::strlen(text));
+}
+
+// Position of part in text counted from 1, 0 when absent; the empty part is at 1.
+int StrPos(CScriptEngine& engine, char* args) {
+    const char* text = nullptr;
+    const char* part = nullptr;
+    ParseArgs(engine, args, nullptr, "ss", &text, &part);
+    const char* found = std::strstr(text, part);
+    return found ? static_cast<int>(found - text) + 1 : 0;
+}
+
+int StrCat(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const char* text = nullptr;
+    ParseArgs(engine, args, nullptr, "vs", &name, &text);
+    // Copied before storing: text may be the variable's own value.
+    std::string result = engine.GetVar(name);
+    result += text;
+    StoreText(engine, name, result);
+    return 1;
+}
+
+void CheckTextArgument(int value) {
+    if (value < 1 || value > kMaxTextArgument) ThrowScriptError(ScriptError::kBadArgument);
+}
+
+// The arguments of strget and strdel: variable, text, a position and a length or count
+// (default 4095), both checked to lie in 1..4095.
+struct TextSpan {
+    const char* name = nullptr;
+    const char* text = nullptr;
+    std::size_t start = 0;  // 0-based
+    std::size_t length = kMaxText;
+};
+
+TextSpan ParseTextSpan(CScriptEngine& engine, char* args) {
+    TextSpan span;
+    int position = 0;
+    int length = kMaxTextArgument;
+    ParseArgs(engine, args, nullptr, "vsdD", &span.name, &span.text, &position, &length);
+    CheckTextArgument(position);
+    CheckTextArgument(length);
+    span.start = static_cast<std::size_t>(position) - 1;
+    span.length = static_cast<std::size_t>(length);
+    return span;
+}
+
+int StrGet(CScriptEngine& engine, char* args) {
+    const TextSpan span = ParseTextSpan(engine, args);
+    const std::size_t size = std::strlen(span.text);
+    std::string result;
+    if (span.start < size)
+        result.assign(span.text + span.start, std::min(span.length, size - span.start));
+    StoreText(engine, span.name, result);
+    return 1;
+}
+
+int StrDel(CScriptEngine& engine, char* args) {
+    const TextSpan span = ParseTextSpan(engine, args);
+    const std::size_t size = std::strlen(span.text);
+    std::string result(span.text, std::min(span.start, size));
+    const std::size_t resume = span.start + span.length;
+    if (resume < size) result.append(span.text + resume);
+    StoreText(engine, span.name, result);
+    return 1;
+}
+
+}  // namespace
+
+const ScriptCommand kDataCommands[] = {
+    {"intadd", IntAdd}, {"intsub", IntSub}, {"intmul", IntMul}, {"intdiv", IntDiv},
+    {"intmod", IntMod}, {"intcmp", IntCmp}, {"strcmp", StrCmp}, {"stricmp", StrICmp},
+    {"strlen", StrLen}, {"strpos", StrPos}, {"strcat", StrCat}, {"strget", StrGet},
+    {"strdel", StrDel}, {nullptr, nullptr},
+};

@@ -1,0 +1,161 @@
+#include "install/InstallDialogHost.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/Language.h"
+#include "engine/ScriptError.h"
+#include "resources/resource.h"
+
+namespace {
+
+bool IsUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+
+bool EqualsNoCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        char x = *a, y = *b;
+        if (IsUpper(x)) x = static_cast<char>(x - 'A' + 'a');
+        if (IsUpper(y)) y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return *a == *b;
+}
+
+UINT IconFlag(char c) {
+    switch (c) {
+        case '!':
+            return MB_ICONEXCLAMATION;
+        case '-':
+            return MB_ICONHAND;
+        case '?':
+            return MB_ICONQUESTION;
+        default:
+            return MB_ICONASTERISK;
+    }
+}
+
+UINT ButtonFlags(const char* letters) {
+    static const struct {
+        const char* letters;
+        UINT flags;
+    } kButtons[] = {
+        // clang-format off
+        {"ync", MB_YESNOCANCEL},
+        {"yn",  MB_YESNO},
+        {"rc",  MB_RETRYCANCEL},
+        {"oc",  MB_OKCANCEL},
+        {"ari", MB_ABORTRETRYIGNORE},
+        // clang-format on
+    };
+    for (const auto& row : kButtons) {
+        if (EqualsNoCase(letters, row.letters)) return row.flags;
+    }
+    return MB_OK;
+}
+
+UINT DefaultButtonFlag(const char* type) {
+    const std::size_t length = std::strlen(type);
+    if (length > 4 && IsUpper(type[4])) return MB_DEFBUTTON4;
+    if (length > 3 && IsUpper(type[3])) return MB_DEFBUTTON3;
+    if (length > 2 && IsUpper(type[2])) return MB_DEFBUTTON2;
+    return MB_DEFBUTTON1;
+}
+
+// The string's first "%s" replaced by argument. Replaced rather than formatted: what "%s"
+// means to the wide printf family differs between runtime libraries, and a path holding
+// "%" must come out as written.
+std::wstring FormatWithText(std::wstring format, const std::wstring& argument) {
+    const std::size_t at = format.find(L"%s");
+    if (at != std::wstring::npos) format.replace(at, 2, argument);
+    return format;
+}
+
+// The message box flags of a type string: icon | buttons | default button.
+UINT PromptFlags(const char* type) {
+    if (!type) type = "";
+    const char* letters = type[0] ? type + 1 : type;
+    return IconFlag(type[0]) | ButtonFlags(letters) | DefaultButtonFlag(type);
+}
+
+int PromptResult(int buttonId) {
+    switch (buttonId) {
+        case IDOK:
+        case IDRETRY:
+        case IDYES:
+            return 1;
+        case IDCANCEL:
+        case IDABORT:
+            return 0;
+        default:
+            return 2;
+    }
+}
+
+}  // namespace
+
+CInstallDialogHost::~CInstallDialogHost() {
+    m_progress.DestroyWindow();
+}
+
+void CInstallDialogHost::EndRun() {
+    m_progress.DestroyWindow();
+}
+
+void CInstallDialogHost::ResetProgressSteps() {
+    m_steps = 0;
+}
+
+int CInstallDialogHost::AddProgressSteps(int steps) {
+    m_steps += steps;
+    return steps;
+}
+
+void CInstallDialogHost::ShowProgress() {
+    // A second progress_show without progress_hide keeps the window (and the owner it
+    // disabled) and only takes the new total.
+    if (m_progress.GetSafeHwnd()) {
+        m_progress.SetRange(0, m_steps);
+        return;
+    }
+    m_progress.Show(nullptr, m_steps);
+}
+
+void CInstallDialogHost::HideProgress() {
+    m_progress.DestroyWindow();
+}
+
+void CInstallDialogHost::ProgressStep(int pos) {
+    UpdateProgress(nullptr, pos);
+}
+
+void CInstallDialogHost::SetProgressText(const char* text) {
+    UpdateProgress(WideFromAnsi(text ? text : "").c_str(), 0);
+}
+
+void CInstallDialogHost::CheckCancel() {
+    UpdateProgress(nullptr, 0);
+}
+
+void CInstallDialogHost::UpdateProgress(const wchar_t* text, int position) {
+    if (m_progress.Update(text, position)) ThrowScriptError(ScriptError::kCancelled);
+}
+
+int CInstallDialogHost::Prompt(const char* text, const char* type) {
+    return PromptResult(AfxMessageBox(WideFromAnsi(text ? text : ""), PromptFlags(type)));
+}
+
+int CInstallDialogHost::AskReplaceNewer(const char* path, const _WIN32_FIND_DATAA*,
+                                        const _WIN32_FIND_DATAA*) {
+    const std::wstring text =
+        FormatWithText(LangString(IDS_REPLACE_NEWER), WideFromAnsi(path ? path : ""));
+    switch (AfxMessageBox(text, MB_YESNOCANCEL | MB_DEFBUTTON2)) {
+        case IDYES:
+            return 1;
+        case IDCANCEL:
+            ThrowScriptError(ScriptError::kCancelled);
+        default:
+            return 2;
+    }
+}

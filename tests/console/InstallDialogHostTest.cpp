@@ -1,0 +1,210 @@
+// The dialog host: message boxes built from prompt type strings (answered through the
+// replaceable message box), the newer-file question, and the progress window it drives
+// over the application's main window.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "commands/CommandTables.h"
+#include "install/InstallDialogHost.h"
+#include "resources/resource.h"
+#include "tests/common/MessageBoxRecorder.h"
+#include "tests/console/ConsoleTestSupport.h"
+#include "tests/engine/EngineTestSupport.h"
+
+using console_test::LanguageScope;
+using console_test::OwnerWindow;
+using console_test::PostCancelClick;
+using console_test::WindowText;
+using engine_test::ErrorOf;
+
+namespace {
+
+class DialogHost : public testing::Test {
+protected:
+    DialogHost() { app.m_pMainWnd = &mainWindow; }
+    ~DialogHost() override { app.m_pMainWnd = nullptr; }
+
+    HWND Progress() { return host.GetProgressDlg().m_hWnd; }
+    int BarUpper() { return console_test::BarUpper(Progress()); }
+    int BarPos() { return console_test::BarPos(Progress()); }
+
+    CWinApp app{"Tolvarin"};
+    LanguageScope language{"eng"};
+    OwnerWindow mainWindow;
+    MessageBoxRecorder boxes;
+    CInstallDialogHost host;
+};
+
+TEST_F(DialogHost, PromptBuildsIconButtonsAndDefaultFromTheTypeString) {
+    const struct {
+        const char* type;
+        UINT flags;
+    } cases[] = {
+        {"-", MB_ICONHAND | MB_OK},
+        {"?yNc", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON2},
+        {"?ynC", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON3},
+        {"?YNC", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON3},
+        {"?Ync", MB_ICONQUESTION | MB_YESNOCANCEL},
+        {"!oc", MB_ICONEXCLAMATION | MB_OKCANCEL},
+        {"!yn", MB_ICONEXCLAMATION | MB_YESNO},
+        {"-rC", MB_ICONHAND | MB_RETRYCANCEL | MB_DEFBUTTON2},
+        {"?arI", MB_ICONQUESTION | MB_ABORTRETRYIGNORE | MB_DEFBUTTON3},
+        // Character 0 is always the icon: "ari" alone is the information icon and OK.
+        {"ari", MB_ICONASTERISK | MB_OK},
+        {"?xyz", MB_ICONQUESTION | MB_OK},
+        {"?ynca", MB_ICONQUESTION | MB_OK},
+        {"?ynxW", MB_ICONQUESTION | MB_OK | MB_DEFBUTTON4},
+        {"?", MB_ICONQUESTION | MB_OK},
+        {"", MB_ICONASTERISK | MB_OK},
+    };
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        host.Prompt("Go on?", c.type);
+        ASSERT_EQ(boxes.boxes.size(), 1u) << c.type;
+        EXPECT_EQ(boxes.boxes[0].flags, c.flags) << "type \"" << c.type << "\"";
+        EXPECT_EQ(boxes.boxes[0].text, L"Go on?");
+    }
+}
+
+TEST_F(DialogHost, PromptMapsEveryButtonToOneZeroOrTwo) {
+    const struct {
+        int button;
+        int result;
+    } cases[] = {
+        {IDOK, 1},    {IDRETRY, 1},  {IDYES, 1}, {IDCANCEL, 0},
+        {IDABORT, 0}, {IDIGNORE, 2}, {IDNO, 2},  {IDCONTINUE, 2},
+    };
+    for (const auto& c : cases) {
+        boxes.Answer(c.button);
+        EXPECT_EQ(host.Prompt("", "?ari"), c.result) << "button " << c.button;
+    }
+    // The error box is a prompt with the hand icon and OK.
+    host.ShowError("Failed");
+    EXPECT_EQ(boxes.boxes.back().flags, UINT(MB_ICONHAND));
+    EXPECT_EQ(boxes.boxes.back().text, L"Failed");
+}
+
+TEST_F(DialogHost, AskReplaceNewerNamesTheFileAndCancelStopsTheRun) {
+    boxes.Answer(IDYES);
+    EXPECT_EQ(host.AskReplaceNewer("C:\\drv\\reader.dll", nullptr, nullptr), 1);
+    boxes.Answer(IDNO);
+    EXPECT_EQ(host.AskReplaceNewer("C:\\drv\\reader.dll", nullptr, nullptr), 2);
+    boxes.Answer(IDCANCEL);
+    EXPECT_EQ(ErrorOf([&] { host.AskReplaceNewer("C:\\drv\\reader.dll", nullptr, nullptr); }), 102);
+
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    EXPECT_EQ(boxes.boxes[0].flags, 259u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              L"File C:\\drv\\reader.dll already exists and is newer then file to install.\n"
+              L"Do you want to replace the file anyway?");
+}
+
+TEST_F(DialogHost, ShowsProgressOverTheMainWindowWithTheStepTotal) {
+    host.ResetProgressSteps();
+    EXPECT_EQ(host.AddProgressSteps(3), 3);
+    EXPECT_EQ(host.AddProgressSteps(4), 4);
+    host.ShowProgress();
+    ASSERT_NE(Progress(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(Progress()));
+    EXPECT_EQ(GetWindow(Progress(), GW_OWNER), mainWindow.m_hWnd);
+    EXPECT_FALSE(mainWindow.Enabled());
+    EXPECT_EQ(BarUpper(), 7);
+
+    host.ProgressStep(5);
+    EXPECT_EQ(BarPos(), 5);
+    host.ProgressStep(-1);
+    EXPECT_EQ(BarPos(), 6);
+    host.SetProgressText("Copying reader.dll");
+    EXPECT_EQ(WindowText(GetDlgItem(Progress(), IDC_PROGRESS_TEXT)), L"Copying reader.dll");
+    EXPECT_EQ(BarPos(), 0);
+
+    // Showing again while open keeps the one window and takes the new total.
+    HWND window = Progress();
+    host.ResetProgressSteps();
+    host.AddProgressSteps(100000);
+    host.ShowProgress();
+    EXPECT_EQ(Progress(), window);
+    EXPECT_EQ(BarUpper(), 100000 % 65536);
+
+    host.HideProgress();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(mainWindow.Enabled());
+    host.HideProgress();  // closing a closed window does nothing
+    EXPECT_TRUE(mainWindow.Enabled());
+
+    // A host that goes with its window open closes it.
+    {
+        CInstallDialogHost other;
+        other.ShowProgress();
+        EXPECT_FALSE(mainWindow.Enabled());
+    }
+    EXPECT_TRUE(mainWindow.Enabled());
+}
+
+TEST_F(DialogHost, CancelIsRaisedOnceByTheNextProgressCall) {
+    host.AddProgressSteps(10);
+    host.ShowProgress();
+
+    // The bar is already at 0, so the title does not move it; Cancel is still seen.
+    PostCancelClick(Progress());
+    EXPECT_EQ(ErrorOf([&] { host.SetProgressText("Next"); }), 102);
+    EXPECT_EQ(ErrorOf([&] { host.SetProgressText("Next"); }), 0);
+
+    PostCancelClick(Progress());
+    PostCancelClick(Progress());
+    EXPECT_EQ(ErrorOf([&] { host.ProgressStep(-1); }), 102);
+    EXPECT_EQ(ErrorOf([&] { host.ProgressStep(-1); }), 0);
+
+    PostCancelClick(Progress());
+    EXPECT_EQ(ErrorOf([&] { host.CheckCancel(); }), 102);
+    EXPECT_EQ(ErrorOf([&] { host.CheckCancel(); }), 0);
+}
+
+TEST_F(DialogHost, OddInputsNeitherCrashNorOverrun) {
+    host.AddProgressSteps(-5);
+    host.ShowProgress();
+    EXPECT_NE(Progress(), nullptr);
+    host.ProgressStep(-1);
+    host.ProgressStep(2147483647);
+
+    const std::string longest(4095, 'w');
+    host.SetProgressText(longest.c_str());
+    EXPECT_EQ(WindowText(GetDlgItem(Progress(), IDC_PROGRESS_TEXT)).size(), 4095u);
+    host.SetProgressText("");
+    EXPECT_EQ(WindowText(GetDlgItem(Progress(), IDC_PROGRESS_TEXT)), L"");
+
+    EXPECT_EQ(host.Prompt(longest.c_str(), ""), 1);
+    EXPECT_EQ(boxes.boxes.back().text.size(), 4095u);
+    host.HideProgress();
+}
+
+// One script, run through the engine with this host: progress, a question answered No,
+// and an error that aborts while the window is still open.
+TEST_F(DialogHost, RunsAScriptThatAsksAndReportsProgress) {
+    CScriptEngine engine;
+    engine.RegisterCommands(kDataCommands);
+    engine.RegisterCommands(kDialogueCommands);
+    engine.SetHost(&host);
+    engine_test::LoadText(engine,
+                          "proc Main\n"
+                          "progress_show 4, \"Installing\"\n"
+                          "progress_step 2\n"
+                          "eval $answer, prompt \"Replace settings?\", ?yNc\n"
+                          "if intcmp $answer, =, 2\n"
+                          "error \"Kept the old settings\", a\n"
+                          "progress_hide\n"
+                          "endp\n");
+    boxes.Answer(IDNO);
+    EXPECT_EQ(ErrorOf([&] { engine.CallProc("Main"); }), 101);
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].flags, UINT(MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON2));
+    EXPECT_EQ(boxes.boxes[1].text, L"Kept the old settings");
+    EXPECT_EQ(BarUpper(), 4);
+    EXPECT_EQ(BarPos(), 2);
+    EXPECT_FALSE(mainWindow.Enabled());  // the flow's EndRun closes it
+    host.EndRun();
+    EXPECT_TRUE(mainWindow.Enabled());
+}
+
+}  // namespace
