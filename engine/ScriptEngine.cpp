@@ -9,6 +9,7 @@
 #include "engine/CoreCommands.h"
 #include "engine/Tokenizer.h"
 #include "commands/CommandTables.h"
+#include "commands/SystemCommandTables.h"
 #include "rollback/RollbackCommands.h"
 
 void ThrowScriptError(int code) {
@@ -57,6 +58,8 @@ CScriptEngine::CScriptEngine() {
     RegisterCommands(kDataCommands);
     RegisterCommands(kRollbackCommands);
     RegisterCommands(kDialogueCommands);
+    RegisterCommands(kFileCommands);
+    RegisterCommands(kRegistryCommands);
 }
 
 CScriptEngine::~CScriptEngine() = default;

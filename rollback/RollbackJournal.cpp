@@ -190,6 +190,19 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
     return tolv::SaveRegTree(root, subkey, file_.Get(), subtree != 0) == 0 ? 1 : 0;
 }
 
+namespace {
+
+// Clears the read-only attribute of a file that is to be deleted or replaced: a backup keeps
+// the attributes of the file it saved, and Windows refuses to delete or replace a read-only
+// file.
+void MakeWritable(const char* path) {
+    const DWORD attributes = Win32().GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        Win32().SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+}  // namespace
+
 int CRollbackJournal::Commit() {
     active_ = false;
     for (const Record& record : records_) {
@@ -197,7 +210,9 @@ int CRollbackJournal::Commit() {
         const size_t separator = record.text.find(kSeparator);
         if (separator == std::string::npos) continue;
         const std::string backup = record.text.substr(separator + 1);
-        if (!backup.empty()) Win32().DeleteFileA(backup.c_str());
+        if (backup.empty()) continue;
+        MakeWritable(backup.c_str());
+        Win32().DeleteFileA(backup.c_str());
     }
     CloseFile();
     return 1;
@@ -241,6 +256,8 @@ void CRollbackJournal::ReplayFile(const Record& record) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return;  // nothing to put back: whatever is at path stays
     }
+    // Whatever the run left at the path goes, read-only or not.
+    MakeWritable(path.c_str());
     Win32().MoveFileExA(backup.c_str(), path.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
 }

@@ -1,0 +1,320 @@
+// The file command table: copy, mkdir, rmdir, del.
+//
+// Each command hands what it is about to overwrite or remove to the journal first (which
+// moves a file aside, or removes an empty directory, and remembers it), then changes the
+// disk, then records the statement that takes back what it created. The undo lines of copy
+// and mkdir are del and rmdir statements, so the recorded rollback doubles as the device's
+// uninstall script. A failed Windows call is reported through ReportWinError (lastWinError,
+// onErrorProc) with a result of 0; faults of the script itself are script errors.
+//
+// Decisions the commands share:
+// - A path of 260 characters or more is refused before anything is touched, as a Windows
+//   failure ERROR_FILENAME_EXCED_RANGE reported with that path: the ANSI file functions
+//   cannot take it, and a failure halfway through would leave a half-done change.
+// - An item that the journal's backup already took away counts as removed: del and rmdir
+//   then succeed, exactly as they do when no journal runs.
+// - del that deletes nothing because every match is a directory or a shared file that
+//   still has users succeeds: nothing that should go is left.
+// - mkdir and rmdir hand only an existing directory to the journal, never a file of the
+//   same name, which the journal would move aside for good if the run commits.
+// - del removes read-only files too, so that what copy installed with r can be undone.
+// - A copy that fails after the journal moved the old file aside puts the old file back at
+//   once, so that a script that goes on and commits does not lose it.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "commands/PathHelpers.h"
+#include "commands/RegistryHelpers.h"
+#include "commands/ReportWinError.h"
+#include "commands/RestartFileOps.h"
+#include "commands/SysCommandSupport.h"
+#include "commands/SystemCommandTables.h"
+#include "commands/Win32Calls.h"
+#include "engine/FileSource.h"
+#include "engine/ScriptEngine.h"
+#include "install/InstallHost.h"
+#include "rollback/RollbackJournal.h"
+
+namespace {
+
+using tolv::HasOption;
+using tolv::QuoteForScript;
+using tolv::Win32;
+
+constexpr char kNeedReboot[] = "needReboot";
+
+// The last error code after a failed call, as the commands test it.
+bool IsInUse(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+bool IsNotThere(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Refuses a path the ANSI file functions cannot take (see the top of this file).
+bool PathTooLong(CScriptEngine& engine, const std::string& path) {
+    if (path.size() <= tolv::kMaxPathLength) return false;
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    ReportWinError(engine, path.c_str());
+    return true;
+}
+
+// After a failed copy: if the journal's newest record moved the old file at path aside and
+// nothing stands at path now, copy the backup back. The backup stays where the journal
+// expects it, so a rollback and a commit both still find the state they record.
+void PutBackMovedAside(CScriptEngine& engine, const std::string& path) {
+    const auto& records = engine.GetJournal().GetRecords();
+    if (records.empty() || !records.back().movedAside) return;
+    const std::string& text = records.back().text;
+    const std::string prefix = "f" + path + '\x01';
+    if (text.compare(0, prefix.size(), prefix) != 0) return;
+    if (tolv::FileExists(path.c_str())) return;
+    CopyFileA(text.substr(prefix.size()).c_str(), path.c_str(), TRUE);
+}
+
+struct CopyOptions {
+    bool askNewer, atRestart, shared, readOnly;
+};
+
+// Puts the source at target: directly, or through a temporary file replacing target at the
+// next restart when target is in use and b allows that. Then gives the result the source's
+// attributes, read-only exactly when r asks for it. Returns 1, or 0 after the failure has
+// been reported.
+int CopyIntoPlace(CScriptEngine& engine, const std::string& source, const std::string& target,
+                  const WIN32_FIND_DATAA& sourceRecord, const CopyOptions& options) {
+    CFileSourceList& sources = engine.GetFileSources();
+    CInstallHost& host = engine.GetHost();
+    bool ok = sources.Copy(source.c_str(), target.c_str(), &host);
+    if (!ok && options.atRestart && IsInUse(GetLastError())) {
+        const std::string temp = tolv::MakeTempFileName();
+        if (!sources.Copy(source.c_str(), temp.c_str(), &host)) {
+            const DWORD error = GetLastError();
+            if (!temp.empty()) Win32().DeleteFileA(temp.c_str());
+            SetLastError(error);
+            return ReportWinError(engine, source.c_str());
+        }
+        // The file in use must not be read-only, or the replacement at restart fails.
+        SetFileAttributesA(target.c_str(),
+                           sourceRecord.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+        tolv::ScheduleReplaceAtRestart(temp.c_str(), target.c_str());
+        engine.SetVar(kNeedReboot, "1");
+        ok = true;
+    }
+    if (!ok) {
+        const DWORD error = GetLastError();
+        PutBackMovedAside(engine, target);
+        SetLastError(error);
+        return ReportWinError(engine, target.c_str());
+    }
+    DWORD attributes = sourceRecord.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    if (options.readOnly) attributes |= FILE_ATTRIBUTE_READONLY;
+    if (attributes != sourceRecord.dwFileAttributes) SetFileAttributesA(target.c_str(), attributes);
+    return 1;
+}
+
+int CopyCommand(CScriptEngine& engine, char* args) {
+    const tolv::RawArguments raw(args);
+    const char* sourceArg = nullptr;
+    const char* destinationArg = nullptr;
+    const char* optionsArg = nullptr;
+    ParseArgs(engine, args, nullptr, "ssS", &sourceArg, &destinationArg, &optionsArg);
+    const std::string source = sourceArg;
+    std::string target = destinationArg;
+    const std::string letters = tolv::LowerOptions(optionsArg);
+    tolv::StoreArgumentBack(engine, raw, 2, optionsArg, letters);
+    const CopyOptions options{HasOption(letters, 'd'), HasOption(letters, 'b'),
+                              HasOption(letters, 's'), HasOption(letters, 'r')};
+    std::string sourceName;
+    tolv::SplitPath(source, nullptr, &sourceName);
+
+    if (!tolv::IsAbsolutePath(target)) ThrowScriptError(ScriptError::kBadArgument);
+    if (tolv::IsDirectoryPath(target.c_str())) {
+        tolv::AppendBackslash(target);
+        target += sourceName;
+    }
+    if (PathTooLong(engine, target)) return 0;
+
+    WIN32_FIND_DATAA sourceRecord{};
+    if (!engine.GetFileSources().Find(source.c_str(), &sourceRecord)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return ReportWinError(engine, source.c_str());
+    }
+    WIN32_FIND_DATAA targetRecord{};
+    const bool existed = tolv::FileExists(target.c_str(), &targetRecord);
+    bool copyIt = true;
+    if (existed) {
+        const int age =
+            tolv::CompareFileTimes(sourceRecord.ftLastWriteTime, targetRecord.ftLastWriteTime);
+        if (options.askNewer && age < 0) {
+            const int answer =
+                engine.GetHost().AskReplaceNewer(target.c_str(), &sourceRecord, &targetRecord);
+            if (answer == 0) ThrowScriptError(ScriptError::kCancelled);
+            if (answer == 2) copyIt = false;
+        }
+        // After the question: for a shared file, "replace" does not force an older or equal
+        // file over a newer one.
+        if (options.shared && age <= 0) copyIt = false;
+        if (copyIt) engine.GetJournal().BackupFile(target.c_str());
+    }
+    if (copyIt && !CopyIntoPlace(engine, source, target, sourceRecord, options)) return 0;
+
+    if (options.shared) tolv::ChangeSharedDllCount(target.c_str(), 1, existed, true);
+    std::string undo = "  del " + QuoteForScript(target);
+    if (options.shared || options.atRestart) {
+        undo += ",";
+        if (options.shared) undo += "s";
+        if (options.atRestart) undo += "b";
+    }
+    engine.AddUndoLine(undo.c_str());
+    return 1;
+}
+
+// The journal's backup of a directory that mkdir or rmdir works on. Only a directory is
+// handed over: a file of that name would be moved aside, and lost if the run commits, for a
+// command that cannot replace it. Returns whether a directory was there.
+bool BackupDirectory(CScriptEngine& engine, const std::string& path) {
+    WIN32_FIND_DATAA found;
+    if (!tolv::FileExists(path.c_str(), &found)) return false;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    engine.GetJournal().BackupFile(path.c_str());
+    return true;
+}
+
+// mkdir and rmdir take their path without one trailing backslash (a drive root keeps it).
+std::string DirectoryArgument(CScriptEngine& engine, const tolv::RawArguments& raw,
+                              const char* path) {
+    std::string directory = path;
+    tolv::StripBackslash(directory);
+    tolv::StoreArgumentBack(engine, raw, 0, path, directory);
+    return directory;
+}
+
+int MkdirCommand(CScriptEngine& engine, char* args) {
+    const tolv::RawArguments raw(args);
+    const char* pathArg = nullptr;
+    const char* optionsArg = nullptr;
+    ParseArgs(engine, args, nullptr, "sS", &pathArg, &optionsArg);
+    const std::string path = DirectoryArgument(engine, raw, pathArg);
+    const std::string letters = tolv::LowerOptions(optionsArg);
+    tolv::StoreArgumentBack(engine, raw, 1, optionsArg, letters);
+    if (PathTooLong(engine, path)) return 0;
+
+    // An existing empty directory is removed here and comes back with the journal.
+    BackupDirectory(engine, path);
+    bool ok;
+    if (HasOption(letters, 'f')) {
+        ok = tolv::CreateDirectoryChain(path.c_str());
+    } else {
+        ok = Win32().CreateDirectoryA(path.c_str(), nullptr) ||
+             GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+    if (!ok) return ReportWinError(engine, path.c_str());
+    engine.AddUndoLine(("  rmdir " + QuoteForScript(path)).c_str());
+    return 1;
+}
+
+int RmdirCommand(CScriptEngine& engine, char* args) {
+    const tolv::RawArguments raw(args);
+    const char* pathArg = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &pathArg);
+    const std::string path = DirectoryArgument(engine, raw, pathArg);
+    if (PathTooLong(engine, path)) return 0;
+
+    const bool existed = BackupDirectory(engine, path);
+    if (Win32().RemoveDirectoryA(path.c_str())) return 1;
+    if (existed && IsNotThere(GetLastError()) && !tolv::FileExists(path.c_str())) return 1;
+    return ReportWinError(engine, path.c_str());
+}
+
+// A read-only file refuses DeleteFileA with ERROR_ACCESS_DENIED. del removes it all the
+// same, because the files a script installed with copy's r option must go again when its
+// recorded undo lines (which are del statements) run. Returns whether the file is gone;
+// otherwise the attribute is put back and *error holds the retry's error.
+bool DeleteReadOnly(const std::string& path, DWORD* error) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (Win32().DeleteFileA(path.c_str())) return true;
+    *error = GetLastError();
+    SetFileAttributesA(path.c_str(), attributes);
+    return false;
+}
+
+// One file of del's search. Returns whether a deletion was attempted; *failed tells whether
+// that attempt ended in a failure, with its error in *error.
+bool DeleteOne(CScriptEngine& engine, const std::string& path, bool shared, bool atRestart,
+               bool* failed, DWORD* error) {
+    if (shared && tolv::ChangeSharedDllCount(path.c_str(), -1, true, false) > 0) return false;
+    *failed = false;
+    if (path.size() > tolv::kMaxPathLength) {
+        *failed = true;
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return true;
+    }
+    engine.GetJournal().BackupFile(path.c_str());
+    if (Win32().DeleteFileA(path.c_str())) return true;
+    *error = GetLastError();
+    if (*error == ERROR_ACCESS_DENIED && DeleteReadOnly(path, error)) return true;
+    if (IsNotThere(*error) && !tolv::FileExists(path.c_str())) return true;  // backed up
+    if (atRestart && IsInUse(*error)) {
+        tolv::ScheduleDeleteAtRestart(path.c_str());
+        engine.SetVar(kNeedReboot, "1");
+        return true;
+    }
+    *failed = true;
+    return true;
+}
+
+int DelCommand(CScriptEngine& engine, char* args) {
+    const tolv::RawArguments raw(args);
+    const char* patternArg = nullptr;
+    const char* optionsArg = nullptr;
+    ParseArgs(engine, args, nullptr, "sS", &patternArg, &optionsArg);
+    const std::string pattern = patternArg;
+    const std::string letters = tolv::LowerOptions(optionsArg);
+    tolv::StoreArgumentBack(engine, raw, 1, optionsArg, letters);
+    const bool shared = HasOption(letters, 's');
+    const bool atRestart = HasOption(letters, 'b');
+    if (PathTooLong(engine, pattern)) return 0;
+    std::string directory;
+    tolv::SplitPath(pattern, &directory, nullptr);
+
+    // The names are taken first and deleted after the search is closed: the journal moves
+    // each file away before it is deleted, and a search must not see its own changes.
+    std::vector<std::string> files;
+    {
+        WIN32_FIND_DATAA found;
+        tolv::FindHandle search(Win32().FindFirstFileA(pattern.c_str(), &found));
+        if (!search) return ReportWinError(engine, pattern.c_str());
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            files.push_back(tolv::JoinPath(directory, found.cFileName));
+        } while (FindNextFileA(search.Get(), &found));
+    }
+
+    bool lastFailed = false;
+    DWORD lastError = 0;
+    std::string lastPath;
+    for (const std::string& path : files) {
+        bool failed = false;
+        DWORD error = 0;
+        if (!DeleteOne(engine, path, shared, atRestart, &failed, &error)) continue;
+        lastFailed = failed;
+        lastError = error;
+        lastPath = path;
+    }
+    if (!lastFailed) return 1;
+    SetLastError(lastError);
+    return ReportWinError(engine, lastPath.c_str());
+}
+
+}  // namespace
+
+const ScriptCommand kFileCommands[] = {
+    {"copy", CopyCommand}, {"mkdir", MkdirCommand}, {"rmdir", RmdirCommand},
+    {"del", DelCommand},   {nullptr, nullptr},
+};

@@ -1,0 +1,167 @@
+// The registry command table: regDel, regSZ, regDW, regGetValue, regChangeRef.
+//
+// Commands that change a key first have the journal save it (the key's own values, or its
+// whole subtree before a deletion), then change it, then record the statement that removes
+// what they created. Together the two put a key back as it was: the undo line deletes the
+// value or the new key, and the journal then restores the values saved before the first
+// change. Windows failures are results (0), never script errors; only a root name that is
+// not one of HKLM, HKCU, HKCR, HKU or an empty subkey is a fault of the script (8).
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "commands/Handles.h"
+#include "commands/RegistryHelpers.h"
+#include "commands/SysCommandSupport.h"
+#include "commands/SystemCommandTables.h"
+#include "commands/Win32Calls.h"
+#include "engine/ScriptEngine.h"
+#include "rollback/RegistryStream.h"
+#include "rollback/RollbackJournal.h"
+
+namespace {
+
+using tolv::QuoteForScript;
+using tolv::Win32;
+
+// Backups of a key's own values, or of the key with everything below it.
+constexpr int kValuesOnly = 0;
+constexpr int kWholeTree = 1;
+
+// The root a script names; raises 8 for an unknown name or an empty subkey, before anything
+// is touched.
+HKEY RequireRoot(const char* rootName, const char* subkey) {
+    const HKEY root = tolv::RootKeyFromName(rootName);
+    if (!root || !subkey || !*subkey) ThrowScriptError(ScriptError::kBadArgument);
+    return root;
+}
+
+int RegDel(CScriptEngine& engine, char* args) {
+    const char* rootName = nullptr;
+    const char* subkey = nullptr;
+    const char* valueName = nullptr;
+    ParseArgs(engine, args, nullptr, "ssS", &rootName, &subkey, &valueName);
+    const HKEY root = RequireRoot(rootName, subkey);
+
+    if (!valueName) {
+        engine.GetJournal().BackupRegistryKey(root, subkey, kWholeTree);
+        tolv::DeleteRegTree(root, subkey);
+        return 1;
+    }
+    tolv::RegKey key;
+    if (Win32().RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) {
+        return 1;
+    }
+    engine.GetJournal().BackupRegistryKey(root, subkey, kValuesOnly);
+    RegDeleteValueA(key.Get(), valueName);
+    return 1;
+}
+
+// regSZ and regDW: one routine, the value written as text or as a DWORD.
+int WriteValue(CScriptEngine& engine, const char* rootName, const char* subkey,
+               const char* valueName, DWORD type, const BYTE* data, DWORD size) {
+    const HKEY root = RequireRoot(rootName, subkey);
+    tolv::RegKey key;
+    DWORD disposition = 0;
+    if (Win32().RegCreateKeyExA(root, subkey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                nullptr, key.Put(), &disposition) != ERROR_SUCCESS) {
+        return 0;
+    }
+    // The root name goes into the undo line as the script wrote it; only the journal
+    // record uses the canonical name.
+    std::string undo = std::string("  regDel ") + rootName + ", " + QuoteForScript(subkey);
+    if (disposition == REG_OPENED_EXISTING_KEY) {
+        engine.GetJournal().BackupRegistryKey(root, subkey, kValuesOnly);
+        undo += ", " + QuoteForScript(valueName);
+    }
+    // A created key goes as a whole on rollback; parent keys the create call made stay.
+    engine.AddUndoLine(undo.c_str());
+    return Win32().RegSetValueExA(key.Get(), valueName, 0, type, data, size) == ERROR_SUCCESS ? 1
+                                                                                              : 0;
+}
+
+int RegSZ(CScriptEngine& engine, char* args) {
+    const char* rootName = nullptr;
+    const char* subkey = nullptr;
+    const char* valueName = nullptr;
+    const char* text = nullptr;
+    ParseArgs(engine, args, nullptr, "ssss", &rootName, &subkey, &valueName, &text);
+    return WriteValue(engine, rootName, subkey, valueName, REG_SZ,
+                      reinterpret_cast<const BYTE*>(text), DWORD(strlen(text) + 1));
+}
+
+int RegDW(CScriptEngine& engine, char* args) {
+    const char* rootName = nullptr;
+    const char* subkey = nullptr;
+    const char* valueName = nullptr;
+    int number = 0;
+    ParseArgs(engine, args, nullptr, "sssd", &rootName, &subkey, &valueName, &number);
+    const DWORD data = static_cast<DWORD>(number);
+    return WriteValue(engine, rootName, subkey, valueName, REG_DWORD,
+                      reinterpret_cast<const BYTE*>(&data), sizeof(data));
+}
+
+int RegGetValue(CScriptEngine& engine, char* args) {
+    const char* variable = nullptr;
+    const char* rootName = nullptr;
+    const char* subkey = nullptr;
+    const char* valueName = "";
+    const char* fallback = nullptr;
+    ParseArgs(engine, args, nullptr, "vssSS", &variable, &rootName, &subkey, &valueName, &fallback);
+    const HKEY root = RequireRoot(rootName, subkey);
+
+    std::string text;
+    LONG rc = tolv::ReadRegString(text, root, subkey, valueName);
+    if (rc == ERROR_BADKEY) {
+        DWORD number = 0;
+        rc = tolv::ReadRegDword(number, root, subkey, valueName);
+        if (rc == ERROR_SUCCESS) text = std::to_string(number);
+    }
+    const bool read = rc == ERROR_SUCCESS;
+    if (!read) {
+        if (rc != ERROR_FILE_NOT_FOUND || !fallback) return 0;
+        text = fallback;  // the variable gets the default, the command still fails
+    }
+    engine.SetVar(variable, text.c_str());
+    return read ? 1 : 0;
+}
+
+int RegChangeRef(CScriptEngine& engine, char* args) {
+    const char* path = nullptr;
+    int change = 0;
+    const char* flags = "";
+    const tolv::RawArguments raw(args);
+    ParseArgs(engine, args, nullptr, "sdS", &path, &change, &flags);
+    const std::string file = path;
+    const std::string lowered = tolv::LowerOptions(flags);
+    tolv::StoreArgumentBack(engine, raw, 2, flags, lowered);
+    const bool keepZero = tolv::HasOption(lowered, 'l');
+
+    WIN32_FIND_DATAA found;
+    tolv::FindHandle search(Win32().FindFirstFileA(file.c_str(), &found));
+    const bool fileExists = search.IsValid();
+    search.Reset();
+
+    const int count = tolv::ChangeSharedDllCount(file.c_str(), change, fileExists, keepZero);
+    if (count != -1 && change != 0) {
+        // Negated in 64 bits: the negation of INT_MIN does not fit an int.
+        const long long undoChange = -static_cast<long long>(change);
+        engine.AddUndoLine(("  regChangeRef " + QuoteForScript(file) + "," +
+                            std::to_string(undoChange) + "," + QuoteForScript(lowered))
+                               .c_str());
+    }
+    if (count == 0 && !keepZero) Win32().DeleteFileA(file.c_str());
+    return 1;
+}
+
+}  // namespace
+
+const ScriptCommand kRegistryCommands[] = {
+    {"regDel", RegDel},
+    {"regSZ", RegSZ},
+    {"regDW", RegDW},
+    {"regGetValue", RegGetValue},
+    {"regChangeRef", RegChangeRef},
+    {nullptr, nullptr},
+};

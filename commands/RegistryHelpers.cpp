@@ -1,0 +1,157 @@
+#include "commands/RegistryHelpers.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/Handles.h"
+
+namespace tolv {
+namespace {
+
+// Registry texts need not end with a zero, so every text buffer has one byte more than the
+// size handed to the query, and the text is cut at the size the query reports.
+struct TextValue {
+    char data[kRegTextBufferSize + 1];
+    DWORD size = kRegTextBufferSize;
+    DWORD type = REG_NONE;
+
+    const char* Text() {
+        data[size < kRegTextBufferSize ? size : kRegTextBufferSize] = '\0';
+        return data;
+    }
+};
+
+LONG QueryText(HKEY key, const char* name, TextValue& value) {
+    return RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.data),
+                            &value.size);
+}
+
+// A count stored as text is read like atoi, but clamped: a count is never negative and never
+// beyond what an int holds.
+int CountFromText(const char* text) {
+    const long long n = std::strtoll(text, nullptr, 10);
+    if (n < 0) return 0;
+    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
+}
+
+int CountFromDword(DWORD n) {
+    return n > DWORD(INT_MAX) ? INT_MAX : static_cast<int>(n);
+}
+
+int ClampCount(long long n) {
+    if (n < 0) return 0;
+    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
+}
+
+// Windows refuses keys nested deeper than 512 levels, so the recursion is bounded by the
+// registry itself; the names of one level live on the heap, not in the frame.
+constexpr DWORD kMaxSubkeysPerLevel = 512;
+
+}  // namespace
+
+LONG ReadRegString(std::string& out, HKEY root, const char* subkey, const char* name) {
+    RegKey key;
+    LONG rc = Win32().RegOpenKeyExA(root, subkey, 0, KEY_READ, key.Put());
+    if (rc != ERROR_SUCCESS) return rc;
+    TextValue value;
+    rc = QueryText(key.Get(), name, value);
+    key.Reset();
+    if (rc != ERROR_SUCCESS) return rc;
+
+    if (value.type == REG_SZ) {
+        out = value.Text();
+        return ERROR_SUCCESS;
+    }
+    if (value.type != REG_EXPAND_SZ) return ERROR_BADKEY;
+
+    char expanded[kRegTextBufferSize];
+    const DWORD needed = ExpandEnvironmentStringsA(value.Text(), expanded, kRegTextBufferSize);
+    if (needed == 0) return static_cast<LONG>(GetLastError());
+    // A result that does not fit leaves the buffer undefined; it is no answer.
+    if (needed > kRegTextBufferSize) return ERROR_MORE_DATA;
+    out = expanded;
+    return ERROR_SUCCESS;
+}
+
+LONG ReadRegDword(DWORD& out, HKEY root, const char* subkey, const char* name) {
+    RegKey key;
+    LONG rc = Win32().RegOpenKeyExA(root, subkey, 0, KEY_READ, key.Put());
+    if (rc != ERROR_SUCCESS) return rc;
+    DWORD number = 0;
+    DWORD size = sizeof(number);
+    DWORD type = REG_NONE;
+    rc = RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&number), &size);
+    if (rc != ERROR_SUCCESS) return rc;
+    if (type != REG_DWORD) return ERROR_BADKEY;
+    out = number;
+    return ERROR_SUCCESS;
+}
+
+int DeleteRegTree(HKEY root, const char* subkey) {
+    std::vector<std::string> children;
+    {
+        RegKey key;
+        if (Win32().RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) {
+            return 0;
+        }
+        // All names are taken before any child goes: deleting while enumerating by index
+        // would skip every other child.
+        char name[kRegTextBufferSize];
+        for (DWORD index = 0; index < kMaxSubkeysPerLevel; ++index) {
+            DWORD length = sizeof(name);
+            const LONG rc = Win32().RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr,
+                                                  nullptr, nullptr);
+            if (rc != ERROR_SUCCESS) break;
+            children.emplace_back(name, length);
+        }
+    }
+    const std::string prefix = std::string(subkey) + "\\";
+    for (const std::string& child : children) DeleteRegTree(root, (prefix + child).c_str());
+    return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS ? 1 : 0;
+}
+
+int ChangeSharedDllCount(const char* path, int change, bool fileExisted, bool keepZero) {
+    // Every Windows installation has the key, but a fresh machine or test prefix may not;
+    // creating it there lets counting start instead of failing every time.
+    RegKey key;
+    if (Win32().RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
+        return -1;
+    }
+    TextValue value;
+    const LONG rc = QueryText(key.Get(), path, value);
+    int count = 0;
+    const bool found = rc == ERROR_SUCCESS;
+    if (found) {
+        if (value.type == REG_SZ) {
+            count = CountFromText(value.Text());
+        } else if (value.type == REG_DWORD && value.size == sizeof(DWORD)) {
+            DWORD number = 0;
+            memcpy(&number, value.data, sizeof(number));
+            count = CountFromDword(number);
+        } else {
+            return -1;
+        }
+    } else if (rc != ERROR_FILE_NOT_FOUND) {
+        return -1;
+    }
+    if (change == 0) return count;
+
+    if (!found && change >= 1 && fileExisted) count = 1;
+    const int newCount = ClampCount(static_cast<long long>(count) + change);
+    const DWORD stored = static_cast<DWORD>(newCount);
+    // A count that could not be written did not change, and the caller must not record an
+    // undo line for it.
+    if (Win32().RegSetValueExA(key.Get(), path, 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&stored),
+                               sizeof(stored)) != ERROR_SUCCESS) {
+        return -1;
+    }
+    if (newCount == 0 && !keepZero) RegDeleteValueA(key.Get(), path);
+    return newCount;
+}
+
+}  // namespace tolv

@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "commands/RegistryHelpers.h"
+#include "tests/commands/sys/CommandTestSupport.h"
+
+using namespace sys_test;
+
+namespace {
+
+// Quotes a path for a script line.
+std::string Q(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+bool IsDirectory(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+ULONGLONG Ticks(const FILETIME& time) {
+    return (ULONGLONG(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Holds a file open without sharing: to every other opener, the file is in use.
+class InUse {
+public:
+    explicit InUse(const std::string& path)
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~InUse() { CloseHandle(handle_); }
+    InUse(const InUse&) = delete;
+    InUse& operator=(const InUse&) = delete;
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+class FileCommandsTest : public CommandTest {
+protected:
+    FileCommandsTest() {
+        // Reports go to a procedure that keeps what it was given.
+        extraProcs = "proc OnErr\nset $errCode, $1\nset $errText, $2\nendp\n";
+    }
+    void Put(const std::string& path, const std::string& content, int seconds) {
+        WriteFile(path, content);
+        SetWriteTime(path, TimeAt(seconds));
+    }
+    // Runs body with error reports going to OnErr.
+    int RunReporting(const std::string& body) {
+        return Run("set $onErrorProc, \"OnErr\"\n" + body);
+    }
+    std::string Attributes(const std::string& path) {
+        const DWORD a = GetFileAttributesA(path.c_str());
+        return (a & FILE_ATTRIBUTE_READONLY) ? "read-only" : "writable";
+    }
+};
+
+TEST_F(FileCommandsTest, CopyIntoADirectoryKeepsTheSourceName) {
+    Put(Source("setup.dll"), "new", 10);
+    CreateDirectoryA(Target("SYSTEM").c_str(), nullptr);
+    const std::string expected = Target("SYSTEM\\setup.dll");
+
+    EXPECT_EQ(1, Run("copy \"setup.dll\", " + Q(Target("SYSTEM") + "\\")));
+    EXPECT_EQ("new", ReadFile(expected));
+    DeleteFileA(expected.c_str());
+    EXPECT_EQ(1, Run("copy \"setup.dll\", " + Q(Target("SYSTEM"))));
+    EXPECT_EQ("new", ReadFile(expected));
+    EXPECT_EQ(WriteTimeOf(Source("setup.dll")), WriteTimeOf(expected));
+
+    EXPECT_EQ(8, Error("copy \"setup.dll\", \"SYSTEM\\setup.dll\""));
+    EXPECT_FALSE(Exists("SYSTEM"));
+}
+
+TEST_F(FileCommandsTest, NewerFileQuestionFollowsTheTwoSecondRule) {
+    Put(Source("a.dll"), "new", 10);
+    const std::string target = Target("a.dll");
+    const std::string copy = "copy \"a.dll\", " + Q(TargetDir()) + ", d";
+
+    Put(target, "old", 11);  // same two-second step: not newer
+    EXPECT_EQ(1, Run(copy));
+    EXPECT_TRUE(host.questions.empty());
+    EXPECT_EQ("new", ReadFile(target));
+
+    Put(target, "old", 12);
+    host.SetReplaceNewerAnswer(2);
+    engine.StartJournal();
+    EXPECT_EQ(1, Run(copy));
+    EXPECT_EQ(std::vector<std::string>{target}, host.questions);
+    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ(std::vector<std::string>{"  del " + Q(target)}, UndoLines()) << "kept, still undone";
+
+    host.SetReplaceNewerAnswer(0);
+    EXPECT_EQ(102, Error(copy));
+    EXPECT_EQ("old", ReadFile(target));
+
+    host.SetReplaceNewerAnswer(1);
+    EXPECT_EQ(1, Run(copy));
+    EXPECT_EQ("new", ReadFile(target));
+
+    Put(target, "old", 20);
+    EXPECT_EQ(1, Run("copy \"a.dll\", " + Q(target)));
+    EXPECT_EQ(3u, host.questions.size()) << "without d nobody is asked";
+    EXPECT_EQ("new", ReadFile(target));
+}
+
+TEST_F(FileCommandsTest, SharedFileIsCountedAndReplacedOnlyByANewerOne) {
+    Put(Source("s.dll"), "new", 10);
+    const std::string target = Target("s.dll");
+    Put(target, "old", 10);
+    host.SetReplaceNewerAnswer(1);
+    engine.StartJournal();
+
+    EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", s"));
+    EXPECT_EQ("old", ReadFile(target)) << "equal time: not copied";
+    EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str()).Dword());
+    EXPECT_EQ(std::vector<std::string>{"  del " + Q(target) + ",s"}, UndoLines());
+
+    // Older source, d given and the user says replace: a shared file still stays.
+    Put(target, "old", 30);
+    EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", ds"));
+    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ(3u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str()).Dword());
+
+    Put(target, "old", 2);
+    EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", s"));
+    EXPECT_EQ("new", ReadFile(target));
+}
+
+TEST_F(FileCommandsTest, FileInUseIsReplacedAtRestartWhenAllowed) {
+    Put(Source("drv.dll"), "new", 10);
+    const std::string target = Target("drv.dll");
+    Put(target, "old", 4);
+    InUse lock(target);
+    ASSERT_TRUE(lock.IsOpen());
+
+    EXPECT_EQ(0, RunReporting("copy \"drv.dll\", " + Q(target)));
+    EXPECT_EQ("32", Var("lastWinError"));
+    EXPECT_EQ(target, Var("errText"));
+    EXPECT_EQ("<unset>", Var("needReboot"));
+
+    engine.StartJournal();
+    EXPECT_EQ(1, Run("copy \"drv.dll\", " + Q(target) + ", SB"));
+    EXPECT_EQ("1", Var("needReboot"));
+    EXPECT_EQ(std::vector<std::string>{"  del " + Q(target) + ",sb"}, UndoLines());
+    const std::string ini = Wininit();
+    const std::string prefix = "[Rename]\r\n" + target + "=";
+    ASSERT_EQ(prefix, ini.substr(0, prefix.size())) << ini;
+    const std::string temp =
+        ini.substr(prefix.size(), ini.find('\r', prefix.size()) - prefix.size());
+    EXPECT_EQ("new", ReadFile(temp));
+    DeleteFileA(temp.c_str());
+}
+
+TEST_F(FileCommandsTest, CopyIsReadOnlyExactlyWhenAskedTo) {
+    Put(Source("ro.dll"), "ro", 10);
+    SetFileAttributesA(Source("ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    Put(Source("rw.dll"), "rw", 10);
+
+    EXPECT_EQ(1, Run("copy \"ro.dll\", " + Q(TargetDir()) + ", \"xq\""));
+    EXPECT_EQ("writable", Attributes(Target("ro.dll")));
+    EXPECT_EQ(1, Run("copy \"rw.dll\", " + Q(TargetDir()) + ", R"));
+    EXPECT_EQ("read-only", Attributes(Target("rw.dll")));
+    SetFileAttributesA(Source("ro.dll").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(FileCommandsTest, MissingSourceIsReportedToTheErrorProcedure) {
+    EXPECT_EQ(0, RunReporting("copy \"missing.dll\", " + Q(TargetDir())));
+    EXPECT_EQ("2", Var("lastWinError"));
+    EXPECT_EQ("2", Var("errCode"));
+    EXPECT_EQ("missing.dll", Var("errText"));
+}
+
+TEST_F(FileCommandsTest, WildcardSourceFailsWithoutLosingTheDestination) {
+    Put(Source("a.dll"), "new", 10);
+    const std::string target = Target("t.dll");
+    Put(target, "old", 4);
+    engine.StartJournal();
+
+    EXPECT_EQ(0, RunReporting("copy \"*.dll\", " + Q(target)));
+    EXPECT_EQ(target, Var("errText"));
+    EXPECT_EQ(0, RunReporting("copy \"a*.dll\", " + Q(TargetDir())));
+    EXPECT_EQ(Target("a*.dll"), Var("errText"));
+    engine.CommitJournal();
+    EXPECT_EQ("old", ReadFile(target));
+}
+
+TEST_F(FileCommandsTest, FailedCopyPutsTheOldFileBackForCommitAndRollback) {
+    Put(Source("a.dll"), "new", 10);
+    const std::string target = Target("a.dll");
+    Put(target, "old", 4);
+    InUse sourceLocked(Source("a.dll"));
+    engine.StartJournal();
+
+    EXPECT_EQ(0, RunReporting("copy \"a.dll\", " + Q(target)));
+    EXPECT_EQ("32", Var("lastWinError"));
+    EXPECT_EQ(target, Var("errText"));
+    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ(Ticks(TimeAt(4)), WriteTimeOf(target));
+    engine.RollBack();
+    EXPECT_EQ("old", ReadFile(target));
+}
+
+TEST_F(FileCommandsTest, MkdirCreatesChainsAndRecordsTheLeaf) {
+    const std::string leaf = folder / "Top\\Mid\\Leaf";
+    engine.StartJournal();
+    EXPECT_EQ(0, RunReporting("mkdir " + Q(folder / "Top\\Mid")));
+    EXPECT_EQ("3", Var("lastWinError"));
+    EXPECT_EQ(1, Run("mkdir " + Q(leaf + "\\") + ", F"));
+    EXPECT_TRUE(IsDirectory(leaf));
+    EXPECT_EQ(std::vector<std::string>{"  rmdir " + Q(leaf)}, UndoLines());
+
+    // An existing directory with contents stays and is still recorded; a variable
+    // argument loses its trailing backslash with the path.
+    WriteFile(leaf + "\\file.txt", "x");
+    EXPECT_EQ(1, Run("set $d, " + Q(folder / "Top\\Mid\\Leaf\\") + "\nmkdir $d"));
+    EXPECT_EQ(leaf, Var("d"));
+    EXPECT_EQ(2u, UndoLines().size());
+    EXPECT_EQ("x", ReadFile(leaf + "\\file.txt"));
+}
+
+TEST_F(FileCommandsTest, DelTakesMatchingFilesOnly) {
+    Put(Target("a.tmp"), "a", 0);
+    Put(Target("b.tmp"), "b", 0);
+    Put(Target("c.txt"), "c", 0);
+    Put(Target("r.tmp"), "r", 0);
+    SetFileAttributesA(Target("r.tmp").c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryA(Target("d.tmp").c_str(), nullptr);
+
+    EXPECT_EQ(1, Run("del " + Q(Target("*.tmp"))));
+    EXPECT_FALSE(Exists(Target("a.tmp")));
+    EXPECT_FALSE(Exists(Target("b.tmp")));
+    EXPECT_FALSE(Exists(Target("r.tmp"))) << "what copy installed read-only goes too";
+    EXPECT_TRUE(Exists(Target("c.txt")));
+    EXPECT_TRUE(Exists(Target("d.tmp")));
+
+    EXPECT_EQ(0, RunReporting("del " + Q(Target("*.none"))));
+    EXPECT_EQ("2", Var("lastWinError"));
+    EXPECT_EQ(Target("*.none"), Var("errText"));
+    // Only directories match: nothing that should go is left.
+    EXPECT_EQ(1, Run("del " + Q(Target("d.*"))));
+}
+
+TEST_F(FileCommandsTest, DelOfASharedFileWaitsForItsLastUser) {
+    const std::string file = Target("s.dll");
+    Put(file, "s", 0);
+    WriteDword(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str(), 3);
+    EXPECT_EQ(1, Run("del " + Q(file) + ", s"));
+    EXPECT_TRUE(Exists(file));
+    EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str()).Dword());
+
+    WriteDword(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str(), 1);
+    EXPECT_EQ(1, Run("del " + Q(file) + ", s"));
+    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str()).exists);
+}
+
+TEST_F(FileCommandsTest, DelOfFilesInUseGoesToRestartWhenAllowed) {
+    Put(Target("one.dll"), "1", 0);
+    Put(Target("two.dll"), "2", 0);
+    InUse lockOne(Target("one.dll"));
+    InUse lockTwo(Target("two.dll"));
+
+    EXPECT_EQ(0, RunReporting("del " + Q(Target("one.dll"))));
+    EXPECT_EQ("32", Var("lastWinError"));
+    EXPECT_EQ(1, Run("del " + Q(Target("*.dll")) + ", b"));
+    EXPECT_EQ("1", Var("needReboot"));
+    const std::string ini = Wininit();
+    EXPECT_NE(std::string::npos, ini.find("nul=" + Target("one.dll") + "\r\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("nul=" + Target("two.dll") + "\r\n")) << ini;
+}
+
+TEST_F(FileCommandsTest, RemovalsTakenByTheJournalSucceedAndComeBack) {
+    Put(Target("gone.txt"), "content", 6);
+    CreateDirectoryA(Target("empty").c_str(), nullptr);
+    CreateDirectoryA(Target("full").c_str(), nullptr);
+    Put(Target("full\\f.txt"), "f", 0);
+    engine.StartJournal();
+
+    EXPECT_EQ(1, RunReporting("del " + Q(Target("gone.txt")) + "\nrmdir " + Q(Target("empty\\"))));
+    EXPECT_EQ("<unset>", Var("lastWinError"));
+    EXPECT_FALSE(Exists(Target("gone.txt")));
+    EXPECT_FALSE(Exists(Target("empty")));
+    EXPECT_EQ(0, RunReporting("rmdir " + Q(Target("full"))));
+    EXPECT_EQ("145", Var("lastWinError"));
+    // A file is no directory: rmdir fails and leaves it, even once the run commits.
+    EXPECT_EQ(0, RunReporting("rmdir " + Q(Target("full\\f.txt"))));
+
+    engine.RollBack();
+    EXPECT_EQ("content", ReadFile(Target("gone.txt")));
+    EXPECT_EQ(Ticks(TimeAt(6)), WriteTimeOf(Target("gone.txt")));
+    EXPECT_TRUE(IsDirectory(Target("empty")));
+    EXPECT_EQ("f", ReadFile(Target("full\\f.txt")));
+}
+
+TEST_F(FileCommandsTest, RmdirOfAFileLeavesItAfterCommit) {
+    Put(Target("f.txt"), "f", 0);
+    engine.StartJournal();
+    EXPECT_EQ(0, RunReporting("rmdir " + Q(Target("f.txt"))));
+    engine.CommitJournal();
+    EXPECT_EQ("f", ReadFile(Target("f.txt")));
+}
+
+TEST_F(FileCommandsTest, PathsTooLongForWindowsAreRefusedUntouched) {
+    Put(Source("x.dll"), "x", 0);
+    const std::string dir = TargetDir() + "\\";
+    const std::string fits = dir + std::string(259 - dir.size(), 'f');
+    const std::string tooLong = dir + std::string(260 - dir.size(), 'g');
+
+    EXPECT_EQ(1, Run("copy \"x.dll\", " + Q(fits)));
+    EXPECT_EQ("x", ReadFile(fits));
+    EXPECT_EQ(1, Run("del " + Q(fits)));
+
+    const char* statements[] = {"copy \"x.dll\", ", "mkdir ", "rmdir ", "del "};
+    for (const char* statement : statements) {
+        EXPECT_EQ(0, RunReporting(statement + Q(tooLong))) << statement;
+        EXPECT_EQ("206", Var("lastWinError")) << statement;
+        EXPECT_EQ(tooLong, Var("errText")) << statement;
+    }
+    // A directory destination that gets too long with the source's name.
+    const std::string name(260 - dir.size(), 'n');
+    Put(folder / name, "n", 0);
+    EXPECT_EQ(0, RunReporting("copy " + Q(folder / name) + ", " + Q(TargetDir())));
+    EXPECT_EQ(dir + name, Var("errText"));
+    EXPECT_TRUE(UndoLines().empty());
+}
+
+}  // namespace
