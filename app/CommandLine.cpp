@@ -14,7 +14,9 @@ namespace {
 // refused rather than cut, since a cut path or device name would act on something else.
 constexpr size_t kArgumentBufferSize = 260;
 
-bool IsBlank(char c) { return isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsBlank(char c) {
+    return isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 // The rest of the line after the switch letter, trimmed of white space at both ends;
 // nothing when it does not fit the argument buffer.

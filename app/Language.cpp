@@ -9,7 +9,7 @@
 namespace {
 
 constexpr char kObrixKey[] = "SOFTWARE\\Obrix";
-constexpr DWORD kLanguageBufferSize = 4;     // three letters and the terminator
+constexpr DWORD kLanguageBufferSize = 4;  // three letters and the terminator
 constexpr DWORD kSharedPathBufferSize = 259;
 constexpr int kStringBufferSize = 256;
 
@@ -58,14 +58,12 @@ void ReadLanguageSettings() {
 
 std::string JoinDirectory(const std::string& directory, const std::string& name) {
     char last = directory.back();
-    return last == ':' || last == '\\' || last == '/' ? directory + name
-                                                      : directory + "\\" + name;
+    return last == ':' || last == '\\' || last == '/' ? directory + name : directory + "\\" + name;
 }
 
 // The program directory, then the shared directory, then the system's own search order.
 HMODULE LoadLanguageModule(const std::string& fileName) {
-    for (const std::string* directory :
-         {&gLanguage.programDirectory, &gLanguage.sharedDirectory}) {
+    for (const std::string* directory : {&gLanguage.programDirectory, &gLanguage.sharedDirectory}) {
         if (directory->empty()) continue;
         std::string path = JoinDirectory(*directory, fileName);
         if (HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
@@ -155,8 +153,8 @@ int LoadLangString(UINT id, wchar_t* buffer) {
 
 std::wstring LangString(UINT id) {
     const wchar_t* text = nullptr;
-    int length = LoadStringW(gLanguage.module, id + gLanguage.offset,
-                             reinterpret_cast<LPWSTR>(&text), 0);
+    int length =
+        LoadStringW(gLanguage.module, id + gLanguage.offset, reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || !text) return L"no resource";
     return std::wstring(text, length);
 }
@@ -171,14 +169,23 @@ void LangStringToBuffer(wchar_t* buffer, UINT id, int size) {
 }
 
 const DLGTEMPLATE* LoadLangDialog(UINT templateId) {
-    HRSRC resource = FindResourceW(gLanguage.module, MAKEINTRESOURCEW(templateId + gLanguage.offset),
-                                   MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+    HRSRC resource =
+        FindResourceW(gLanguage.module, MAKEINTRESOURCEW(templateId + gLanguage.offset),
+                      MAKEINTRESOURCEW(5) /* RT_DIALOG */);
     if (!resource) return nullptr;
     HGLOBAL loaded = LoadResource(gLanguage.module, resource);
     return loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
 }
 
-const char* CurrentLanguageCode() { return gLanguage.code; }
-int LanguageOffset() { return gLanguage.offset; }
-HMODULE LanguageModule() { return gLanguage.module; }
-bool LanguageIsProgramItself() { return gLanguage.programItself; }
+const char* CurrentLanguageCode() {
+    return gLanguage.code;
+}
+int LanguageOffset() {
+    return gLanguage.offset;
+}
+HMODULE LanguageModule() {
+    return gLanguage.module;
+}
+bool LanguageIsProgramItself() {
+    return gLanguage.programItself;
+}

@@ -62,4 +62,6 @@ int CManagerApp::ExitInstance() {
     return gExitCode != 0 ? gExitCode : base;
 }
 
-int ProcessExitCode() { return gExitCode; }
+int ProcessExitCode() {
+    return gExitCode;
+}

@@ -32,7 +32,9 @@ void CDialog::EndDialog(int result) {
     if (m_hWnd) ::EndDialog(m_hWnd, result);
 }
 
-BOOL CDialog::OnMessage(UINT, WPARAM, LPARAM) { return FALSE; }
+BOOL CDialog::OnMessage(UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {

@@ -39,7 +39,9 @@ int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
     return ExitInstance();
 }
 
-CWinApp* AfxGetApp() { return gApp; }
+CWinApp* AfxGetApp() {
+    return gApp;
+}
 
 HINSTANCE AfxGetInstanceHandle() {
     return gApp && gApp->m_hInstance ? gApp->m_hInstance : GetModuleHandleW(nullptr);

@@ -49,7 +49,9 @@
 // 4. Replay never leaves a file record's path without a file when one is there: the backup
 //    replaces the current file in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING), so
 //    a failed move leaves the current file; and a record whose backup was never made or has
-//    gone missing is skipped, leaving the path as it is.
+//    gone missing is skipped, leaving the path as it is. A file whose folder the undo
+//    lines removed (an "rmdir" of a folder that existed before the run) gets its folder
+//    back first.
 // 5. After Commit no backup file and no journal file of this run remains. After Replay
 //    every backup has been moved back or deleted, and the journal file is gone.
 // 6. Restoring a key sets every saved value and recreates every saved subkey; it deletes
@@ -258,8 +260,15 @@ void CRollbackJournal::ReplayFile(const Record& record) {
     }
     // Whatever the run left at the path goes, read-only or not.
     MakeWritable(path.c_str());
-    Win32().MoveFileExA(backup.c_str(), path.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED;
+    if (Win32().MoveFileExA(backup.c_str(), path.c_str(), flags)) return;
+    // The file's folder may be gone: an undo line "rmdir" of a folder that existed before
+    // the run removes it once the run's own files are deleted. The file must come back all
+    // the same, so its folder is made again.
+    std::string folder;
+    tolv::SplitPath(path, &folder, nullptr);
+    if (!folder.empty() && tolv::CreateDirectoryChain(folder.c_str()))
+        Win32().MoveFileExA(backup.c_str(), path.c_str(), flags);
 }
 
 void CRollbackJournal::ReplayRegistry(const std::string& text) {

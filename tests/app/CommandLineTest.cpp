@@ -24,7 +24,9 @@ int FakeUninstall(const char* name, int interactive) {
     gCalls.push_back("uninstall[" + std::string(name) + "]" + std::to_string(interactive));
     return gResult;
 }
-int __stdcall FakeCount() { return int(gDevices.size()); }
+int __stdcall FakeCount() {
+    return int(gDevices.size());
+}
 int __stdcall FakeInfo(int index, DeviceInfo* info) {
     info->deviceName = gDevices.at(index).c_str();
     return 0;
@@ -78,9 +80,9 @@ TEST_F(CommandLineTest, UninstallAllWalksTheListAndAlwaysSucceeds) {
     gDevices = {"Alpha", "Beta", "Gamma"};
     gResult = 1;  // every removal fails: the run still succeeds
     EXPECT_EQ(0, Run(" /u * "));
-    EXPECT_EQ((std::vector<std::string>{"uninstall[Alpha]0", "uninstall[Beta]0",
-                                        "uninstall[Gamma]0"}),
-              gCalls);
+    EXPECT_EQ(
+        (std::vector<std::string>{"uninstall[Alpha]0", "uninstall[Beta]0", "uninstall[Gamma]0"}),
+        gCalls);
 }
 
 TEST_F(CommandLineTest, AnythingElseShowsTheUsageAndFails) {

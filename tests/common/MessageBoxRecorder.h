@@ -14,8 +14,14 @@ struct ShownBox {
 
 class MessageBoxRecorder {
 public:
-    MessageBoxRecorder() { m_previous = SetMessageBoxHook(&Hook); Instance() = this; }
-    ~MessageBoxRecorder() { SetMessageBoxHook(m_previous); Instance() = nullptr; }
+    MessageBoxRecorder() {
+        m_previous = SetMessageBoxHook(&Hook);
+        Instance() = this;
+    }
+    ~MessageBoxRecorder() {
+        SetMessageBoxHook(m_previous);
+        Instance() = nullptr;
+    }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 

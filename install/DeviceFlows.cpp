@@ -1,0 +1,163 @@
+// Installing and uninstalling one device through its installation file.
+//
+// The program writes nothing for a device itself: the installation file's Install
+// procedure copies files and writes the device's registry record, and everything it did is
+// taken back through the engine's rollback when it fails. Uninstallation runs the
+// Uninstall procedure of the file the record names, or deletes the driver module, and then
+// deletes the record.
+#include "app/DeviceActions.h"
+#include "app/DeviceLibrary.h"
+#include "app/Language.h"
+#include "commands/PathHelpers.h"
+#include "commands/RegistryHelpers.h"
+#include "engine/ScriptEngine.h"
+#include "install/InstallDialogHost.h"
+#include "install/SilentInstallHost.h"
+#include "resources/resource.h"
+
+#include <string>
+
+namespace {
+
+constexpr char kDevicesKey[] = "Software\\Obrix\\Plixa\\Devices\\";
+constexpr char kDriverType[] = "OBX_PLIXA_DRIVER";
+// Uninstallation answers questions about replacing a newer file with "replace".
+constexpr int kReplace = 1;
+
+// A language string with its "%s" replaced by text; no printf, so that a "%" in a device
+// or component name stays text.
+std::wstring FormatLangString(UINT id, const std::string& text) {
+    std::wstring message = LangString(id);
+    size_t at = message.find(L"%s");
+    if (at != std::wstring::npos) message.replace(at, 2, WideFromAnsi(text));
+    return message;
+}
+
+// Brings back what a failed run changed. A fault in the recorded undo lines ends the
+// rollback early but must not end the program.
+void RollBackQuietly(CScriptEngine& engine) {
+    try {
+        engine.RollBack();
+    } catch (int) {
+    }
+}
+
+void ReportInstallFailure(int code) {
+    if (code >= 1 && code <= 99) {
+        AfxMessageBox(LangString(IDS_BAD_INSTALL_FILE), MB_OK);
+    } else if (code == ScriptError::kAborted) {
+        AfxMessageBox(LangString(IDS_INSTALL_ABORTED), MB_OK);
+    }
+    // Other codes, such as the user's Cancel, need no message of their own.
+}
+
+// Runs the installation file from Identify on; returns the flow's result.
+int RunInstallation(CScriptEngine& engine, const char* path, int interactive) {
+    engine.Load(path);
+    engine.AddScriptDirSource();
+    engine.CallProc("Identify");
+
+    if (_stricmp(engine.GetVar("INST_TYPE"), kDriverType) != 0) {
+        if (interactive) AfxMessageBox(LangString(IDS_WRONG_TYPE), MB_ICONHAND);
+        return 1;
+    }
+    const std::string deviceName = engine.GetVar("DEVNAME");
+    DeviceInfo info = {};
+    if (pxGetDeviceInfo1(deviceName.c_str(), &info) == 0) {
+        if (interactive)
+            AfxMessageBox(FormatLangString(IDS_ALREADY_INSTALLED, deviceName), MB_ICONHAND);
+        return 0;
+    }
+    if (interactive) {
+        std::wstring question = FormatLangString(IDS_CONFIRM_INSTALL, engine.GetVar("INST_NAME"));
+        if (AfxMessageBox(question, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL) return 1;
+    } else {
+        engine.GetVar("INST_NAME");  // Identify must have named the component all the same
+    }
+
+    engine.StartJournal();
+    engine.CallProc("Install");
+    engine.CommitJournal();
+    return 0;
+}
+
+std::string RecordKey(const char* deviceName) {
+    return kDevicesKey + std::string(deviceName);
+}
+
+// A string value of the device's record, empty when it is missing or unreadable.
+std::string ReadRecordValue(const std::string& key, const char* name) {
+    std::string value;
+    if (tolv::ReadRegString(value, HKEY_LOCAL_MACHINE, key.c_str(), name) != ERROR_SUCCESS)
+        value.clear();
+    return value;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    std::string directory;
+    tolv::SplitPath(path, &directory, nullptr);
+    return directory;
+}
+
+// Runs the Uninstall procedure of the installation file at path, silently, with the file's
+// directory as its argument. Returns whether it ran to its end; a failure is taken back.
+bool RunUninstallScript(const char* deviceName, const std::string& path) {
+    CScriptEngine engine;
+    CSilentInstallHost host(kReplace);
+    engine.SetHost(&host);
+    try {
+        std::string directory = DirectoryOf(path);
+        pxShutdownDevice(deviceName);
+        engine.Load(path.c_str());
+        engine.AddScriptDirSource();
+        engine.StartJournal();
+        engine.CallProc("Uninstall", directory.data());
+        engine.CommitJournal();
+        return true;
+    } catch (...) {
+        RollBackQuietly(engine);
+        return false;
+    }
+}
+
+void DeleteDriverModule(const char* deviceName, const std::string& driver) {
+    std::string directory = DirectoryOf(driver);
+    pxShutdownDevice(deviceName);
+    DeleteFileA(driver.c_str());
+    // Only an empty directory goes: one that still holds other files stays.
+    RemoveDirectoryA(directory.c_str());
+}
+
+}  // namespace
+
+int InstallDevice(const char* path, int interactive) {
+    CScriptEngine engine;
+    CInstallDialogHost host;
+    engine.SetHost(&host);
+    try {
+        return RunInstallation(engine, path, interactive);
+    } catch (int code) {
+        RollBackQuietly(engine);
+        if (interactive) ReportInstallFailure(code);
+        return 1;
+    }
+}
+
+int UninstallDevice(const char* deviceName, int interactive) {
+    DeviceInfo info = {};
+    if (pxGetDeviceInfo1(deviceName, &info) != 0) return 1;
+    const std::string key = RecordKey(deviceName);
+
+    const std::string uninstallScript = ReadRecordValue(key, "Uninstall");
+    if (!uninstallScript.empty()) {
+        if (!RunUninstallScript(deviceName, uninstallScript)) {
+            if (interactive) AfxMessageBox(LangString(IDS_UNINSTALL_FAILED), MB_OK);
+            return 1;
+        }
+    } else {
+        const std::string driver = ReadRecordValue(key, "DriverDll");
+        if (!driver.empty()) DeleteDriverModule(deviceName, driver);
+    }
+    tolv::DeleteRegTree(HKEY_LOCAL_MACHINE, key.c_str());
+    return 0;
+}
