@@ -7,51 +7,9 @@
 #include <windows.h>
 
 #include "commands/Win32Calls.h"
+#include "framework/UniqueHandle.h"
 
 namespace tolv {
-
-template <typename Traits>
-class UniqueHandle {
-public:
-    using Type = typename Traits::Type;
-
-    UniqueHandle() = default;
-    explicit UniqueHandle(Type handle) : handle_(handle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    Type Get() const { return handle_; }
-    bool IsValid() const { return handle_ != Traits::Invalid(); }
-    explicit operator bool() const { return IsValid(); }
-    // Gives up ownership without closing.
-    Type Release() {
-        Type handle = handle_;
-        handle_ = Traits::Invalid();
-        return handle;
-    }
-    // Closes the current handle (if any) and takes handle. Returns whether the close worked,
-    // for the one caller that must know (a handle whose close deletes its file).
-    bool Reset(Type handle = Traits::Invalid()) {
-        bool closed = true;
-        if (IsValid()) closed = Traits::Close(handle_);
-        handle_ = handle;
-        return closed;
-    }
-    // Closes the current handle and returns the slot for an API's out-parameter.
-    Type* Put() {
-        Reset();
-        return &handle_;
-    }
-
-private:
-    Type handle_ = Traits::Invalid();
-};
 
 // Closing goes through the Win32 call table like every other call of this code, so that a
 // test can count and fail it too.

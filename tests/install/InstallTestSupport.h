@@ -5,58 +5,12 @@
 
 #include <windows.h>
 
+#include "tests/common/ScratchFolder.h"
+
 #include <fstream>
 #include <string>
 
 inline constexpr char kDevicesKey[] = "Software\\Obrix\\Plixa\\Devices\\";
-
-// A private folder under the temporary directory, removed with its files at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        static int counter = 0;
-        m_path = std::string(temp) + "tolvflow" + std::to_string(GetCurrentProcessId()) + "_" +
-                 std::to_string(++counter);
-        CreateDirectoryA(m_path.c_str(), nullptr);
-    }
-    ~ScratchFolder() { RemoveTree(m_path); }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
-
-    // Writes a file (text as given, lines ending in CR LF as on Windows).
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::string path = *this / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
-    static void RemoveTree(const std::string& path) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::string name = found.cFileName;
-                if (name == "." || name == "..") continue;
-                std::string child = path + "\\" + name;
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(child);
-                else
-                    DeleteFileA(child.c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path.c_str());
-    }
-
-private:
-    std::string m_path;
-};
 
 inline bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

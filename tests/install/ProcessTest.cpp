@@ -65,7 +65,7 @@ TEST_F(ProcessTest, RefusedInstallationFilesChangeNothing) {
     EXPECT_EQ(0u, RunTolvarin("/i " + InstallFile(device, "", "obx_plixa_driver")));  // any case
     EXPECT_TRUE(KeyExists(DeviceKey(device)));
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, DeviceKey(device).c_str());
-    ScratchFolder::RemoveTree(folder / "drv");
+    RemoveTree(folder / "drv");
 
     EXPECT_EQ(1u, RunTolvarin("/i " + InstallFile(device, "", "OBX_OTHER_DRIVER")));
     EXPECT_EQ(1u, RunTolvarin("/i " + folder / "missing.pxf"));
@@ -200,7 +200,7 @@ TEST(SampleDeviceTest, InstallsAndUninstallsThroughItsSavedRollbackScript) {
                                           RRF_RT_REG_DWORD, nullptr, &count, &size));
 
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());  // whatever a failure above left
-    ScratchFolder::RemoveTree(std::string(programs) + "\\Obrix");
+    RemoveTree(std::string(programs) + "\\Obrix");
 }
 
 }  // namespace

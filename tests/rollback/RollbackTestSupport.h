@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands/Win32Calls.h"
+#include "tests/common/ScratchFolder.h"
 
 // Redirects HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER of this process to fresh keys under the
 // real HKEY_CURRENT_USER\Software\TolvarinTests, and deletes them at the end.
@@ -91,25 +92,7 @@ public:
         return names;
     }
 
-    static void RemoveTree(const std::string& path) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name == "." || name == "..") continue;
-                const std::string child = path + "\\" + name;
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(child);
-                } else {
-                    DeleteFileA(child.c_str());
-                }
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path.c_str());
-    }
+    static void RemoveTree(const std::string& path) { ::RemoveTree(path); }
 
 private:
     std::string path_;

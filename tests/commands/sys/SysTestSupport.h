@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "tests/common/ScratchFolder.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -136,48 +138,6 @@ inline void DumpKey(HKEY root, const std::string& subkey, std::vector<std::strin
 }
 
 // ---- files
-
-// A fresh folder under the temporary directory, deleted with everything in it at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        static int serial = 0;
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + "tolv_sys_" + std::to_string(GetCurrentProcessId()) + "_" +
-                std::to_string(++serial);
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() { RemoveTree(path_); }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
-    static void RemoveTree(const std::string& path) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name == "." || name == "..") continue;
-                const std::string child = path + "\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(child);
-                } else {
-                    SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(child.c_str());
-                }
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path.c_str());
-    }
-
-private:
-    std::string path_;
-};
 
 inline void WriteFile(const std::string& path, const std::string& content) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
