@@ -38,7 +38,7 @@ std::wstring FormatLangString(UINT id, const std::string& text) {
 void RollBackQuietly(CScriptEngine& engine) {
     try {
         engine.RollBack();
-    } catch (int) {
+    } catch (...) {
     }
 }
 

@@ -77,4 +77,30 @@ TEST(StartupTest, ACommandLineRunHandsItsResultToTheProcess) {
     EXPECT_EQ(0u, boxes.boxes[0].text.find(L"Использование: tolvarin"));
 }
 
+TEST(ReportErrorTest, ShowsTheLibrarysOrTheSystemsTextWithTheHandIcon) {
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(1, ReportError(104));  // never shown
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    boxes.Answer(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, ReportError(101));
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(L"The device does not exist.", boxes.boxes[0].text);
+    EXPECT_EQ(UINT(MB_ICONHAND), boxes.boxes[0].flags);
+
+    ReportError(101, "Opening");
+    EXPECT_EQ(L"Opening : The device does not exist.", boxes.boxes[1].text);
+
+    // Below 1 the code itself means nothing: the text is that of the last Windows error.
+    wchar_t expected[1024] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   ERROR_FILE_NOT_FOUND, 0, expected, 1024, nullptr);
+    ASSERT_NE(L'\0', expected[0]);
+    for (int code : {0, -5}) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        ReportError(code);
+        EXPECT_EQ(expected, boxes.boxes.back().text) << code;
+    }
+}
+
 }  // namespace

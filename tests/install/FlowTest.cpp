@@ -117,4 +117,22 @@ TEST_F(FlowTest, TheUsersCancelNeedsNoMessage) {
     EXPECT_EQ("newer", ReadFile(existing));
 }
 
+// UninstallDevice with its one message: only a failed Uninstall procedure is reported.
+TEST_F(FlowTest, OnlyAFailedUninstallScriptIsReported) {
+    AddDevice("Scripted", folder / "nowhere.pxf");
+    pxInitLibrary(0);
+    EXPECT_EQ(1, UninstallDevice("NoSuchDevice", 1));
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    EXPECT_EQ(1, UninstallDevice("Scripted", 1));
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(L"Unable to uninstall device", Text(0));
+    EXPECT_EQ(UINT(MB_OK), boxes.boxes[0].flags);
+    EXPECT_TRUE(KeyExists(DeviceKey("Scripted")));
+
+    EXPECT_EQ(0, UninstallDevice("Installed", 1));  // neither value: only the record goes
+    EXPECT_EQ(1u, boxes.boxes.size());
+    EXPECT_FALSE(KeyExists(DeviceKey("Installed")));
+}
+
 }  // namespace
