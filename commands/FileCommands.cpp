@@ -89,9 +89,21 @@ int CopyIntoPlace(CScriptEngine& engine, const std::string& source, const std::s
     bool ok = sources.Copy(source.c_str(), target.c_str(), &host);
     if (!ok && options.atRestart && IsInUse(GetLastError())) {
         const std::string temp = tolv::MakeTempFileName();
-        if (!sources.Copy(source.c_str(), temp.c_str(), &host)) {
+        bool staged = false;
+        try {
+            staged = sources.Copy(source.c_str(), temp.c_str(), &host);
+        } catch (...) {
+            // The copy only removes a file it has begun to write; the empty one made for
+            // the name is left to this command.
+            if (!temp.empty()) Win32().DeleteFileA(temp.c_str());
+            throw;
+        }
+        if (!staged) {
             const DWORD error = GetLastError();
             if (!temp.empty()) Win32().DeleteFileA(temp.c_str());
+            // The same codes come from a source that cannot be read, and then the old file
+            // may have been moved aside for nothing.
+            PutBackMovedAside(engine, target);
             SetLastError(error);
             return ReportWinError(engine, source.c_str());
         }
@@ -159,6 +171,7 @@ int CopyCommand(CScriptEngine& engine, char* args) {
         if (copyIt) engine.GetJournal().BackupFile(target.c_str());
     }
     if (copyIt && !CopyIntoPlace(engine, source, target, sourceRecord, options)) return 0;
+    if (!existed) engine.GetJournal().NoteCreatedPath(target.c_str());
 
     if (options.shared) tolv::ChangeSharedDllCount(target.c_str(), 1, existed, true);
     std::string undo = "  del " + QuoteForScript(target);
@@ -202,15 +215,17 @@ int MkdirCommand(CScriptEngine& engine, char* args) {
     if (PathTooLong(engine, path)) return 0;
 
     // An existing empty directory is removed here and comes back with the journal.
-    BackupDirectory(engine, path);
+    const bool wasThere = BackupDirectory(engine, path);
     bool ok;
+    bool existed = false;
     if (HasOption(letters, 'f')) {
-        ok = tolv::CreateDirectoryChain(path.c_str());
+        ok = tolv::CreateDirectoryChain(path.c_str(), &existed);
     } else {
-        ok = Win32().CreateDirectoryA(path.c_str(), nullptr) ||
-             GetLastError() == ERROR_ALREADY_EXISTS;
+        ok = Win32().CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+        if (!ok && GetLastError() == ERROR_ALREADY_EXISTS) ok = existed = true;
     }
     if (!ok) return ReportWinError(engine, path.c_str());
+    if (!wasThere && !existed) engine.GetJournal().NoteCreatedPath(path.c_str());
     engine.AddUndoLine(("  rmdir " + QuoteForScript(path)).c_str());
     return 1;
 }

@@ -74,6 +74,8 @@ int WriteValue(CScriptEngine& engine, const char* rootName, const char* subkey,
     if (disposition == REG_OPENED_EXISTING_KEY) {
         engine.GetJournal().BackupRegistryKey(root, subkey, kValuesOnly);
         undo += ", " + QuoteForScript(valueName);
+    } else {
+        engine.GetJournal().NoteCreatedKey(root, subkey);
     }
     // A created key goes as a whole on rollback; parent keys the create call made stay.
     engine.AddUndoLine(undo.c_str());

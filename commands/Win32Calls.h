@@ -3,8 +3,9 @@
 //
 // Code that changes or reads the machine on the way to a backup or a restore calls through
 // Win32() instead of calling the API directly. Production code never touches the table; a
-// test swaps entries (see tests/rollback/FailureInjection.h) to count the calls and make the
-// n-th one fail, and then checks that the rollback still puts everything back.
+// test swaps entries (see FailureInjector in tests/rollback/RollbackTestSupport.h) to count
+// the calls and make the n-th one fail, and then checks that the rollback still puts
+// everything back.
 #pragma once
 
 #include <windows.h>

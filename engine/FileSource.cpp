@@ -86,6 +86,7 @@ bool CDirectorySource::Copy(const char* name, const char* destination, CInstallH
     }
 
     tolv::FileHandle out;
+    bool opened = false;
     bool finished = false;
     try {
         if (host) host->BeginFileCopy(source.c_str(), size);
@@ -96,6 +97,7 @@ bool CDirectorySource::Copy(const char* name, const char* destination, CInstallH
             in.Reset();
             return false;
         }
+        opened = true;
         for (DWORD done = 0; done < size;) {
             if (host) host->FileCopyProgress(done);
             DWORD read = 0;
@@ -129,9 +131,13 @@ bool CDirectorySource::Copy(const char* name, const char* destination, CInstallH
             LastErrorKeeper keep;
             out.Reset();
             in.Reset();
-            // The copy carries the source's attributes; a read-only one would refuse to go.
-            Win32().SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
-            Win32().DeleteFileA(destination);
+            // Only a destination this copy has created goes: before it is opened, whatever
+            // stands at that path is someone else's file.
+            if (opened) {
+                // The copy carries the source's attributes; a read-only one would refuse to go.
+                Win32().SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+                Win32().DeleteFileA(destination);
+            }
         }
         if (host && !finished) host->EndFileCopy();
         if (code == ScriptError::kCopyFailed) return false;

@@ -24,8 +24,9 @@ public:
     virtual bool Find(const char* name, _WIN32_FIND_DATAA* record) = 0;
     // Copies the named file from here to destination, reporting to host (when given).
     // True on success; false with the Windows last error set on failure. Script error codes
-    // raised by the host (102 when the user cancels) travel on after the partial
-    // destination is deleted.
+    // raised by the host (102 when the user cancels) travel on after the destination the
+    // copy has begun to write is deleted; a file at destination that the copy has not yet
+    // opened stays.
     virtual bool Copy(const char* name, const char* destination, CInstallHost* host) = 0;
 };
 

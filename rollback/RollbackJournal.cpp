@@ -42,6 +42,10 @@
 //    covers every later request, one with "0" covers only requests with "0". A saved
 //    parent does not cover its children. So the saved state is always the state before
 //    the key's first change in this run.
+// 2a. What the run made where nothing stood (NoteCreatedPath, NoteCreatedKey) is never
+//    saved: its state before the run is "absent", which the undo line recorded with its
+//    creation restores. Saving it at a later change would let the replay bring the run's
+//    own work back after that undo line removed it.
 // 3. Replay walks the records newest first and ignores every failure, going on with the
 //    next record. A file or key changed several times therefore ends in its state before
 //    the first change, and a directory removed after its files were moved aside is created
@@ -99,6 +103,15 @@ std::string LowerHex(unsigned long value) {
     return out;
 }
 
+// Clears the read-only attribute of a file that is to be deleted or replaced: a backup keeps
+// the attributes of the file it saved, and Windows refuses to delete or replace a read-only
+// file.
+void MakeWritable(const char* path) {
+    const DWORD attributes = Win32().GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        Win32().SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 }  // namespace
 
 CRollbackJournal::CRollbackJournal() {
@@ -117,6 +130,7 @@ void CRollbackJournal::Open() {
     // A journal opened again starts afresh: the old file's offsets mean nothing in the new one.
     CloseFile();
     records_.clear();
+    created_.clear();
     active_ = true;
 
     char buffer[MAX_PATH] = "";
@@ -138,10 +152,36 @@ void CRollbackJournal::Open() {
     if (!file_) Win32().DeleteFileA(name);
 }
 
+bool CRollbackJournal::WasCreated(const std::string& entry) const {
+    for (const std::string& made : created_) {
+        if (EqualsNoCase(made.c_str(), entry.c_str())) return true;
+    }
+    return false;
+}
+
+void CRollbackJournal::NoteCreatedPath(const char* path) {
+    const std::string entry = std::string(1, kFileRecord) + path;
+    if (active_ && !WasCreated(entry)) created_.push_back(entry);
+}
+
+void CRollbackJournal::NoteCreatedKey(HKEY root, const char* subkey) {
+    const char* rootName = tolv::RootKeyName(root);
+    if (!rootName) return;
+    const std::string entry = std::string(1, kRegistryRecord) + rootName + '\\' + subkey;
+    if (active_ && !WasCreated(entry)) created_.push_back(entry);
+}
+
 int CRollbackJournal::BackupFile(const char* path) {
     if (!active_) return 1;
     WIN32_FIND_DATAA found;
     if (!tolv::FileExists(path, &found)) return 0;
+    if (WasCreated(std::string(1, kFileRecord) + path)) {
+        // The run's own work: freed for the change, and nothing to bring back.
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return Win32().RemoveDirectoryA(path) ? 1 : 0;
+        MakeWritable(path);
+        return Win32().DeleteFileA(path) ? 1 : 0;
+    }
 
     Record record;
     int result = 0;
@@ -172,6 +212,8 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
     const std::string key = std::string(rootName) + '\\' + subkey;
     const char wanted = subtree ? '1' : '0';
 
+    // A key the run created was absent before; its undo line deletes it.
+    if (WasCreated(std::string(1, kRegistryRecord) + key)) return 1;
     for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
         const std::string& text = it->text;
         if (text.size() < 2 || text[0] != kRegistryRecord) continue;
@@ -191,19 +233,6 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
     if (!file_ || offset == INVALID_SET_FILE_POINTER) return 0;
     return tolv::SaveRegTree(root, subkey, file_.Get(), subtree != 0) == 0 ? 1 : 0;
 }
-
-namespace {
-
-// Clears the read-only attribute of a file that is to be deleted or replaced: a backup keeps
-// the attributes of the file it saved, and Windows refuses to delete or replace a read-only
-// file.
-void MakeWritable(const char* path) {
-    const DWORD attributes = Win32().GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        Win32().SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-}
-
-}  // namespace
 
 int CRollbackJournal::Commit() {
     active_ = false;

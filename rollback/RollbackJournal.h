@@ -40,6 +40,14 @@ public:
     // flag covers it. 1 when saved, covered or inactive; 0 when the key does not exist (no
     // record) or saving failed (the record stays).
     int BackupRegistryKey(HKEY root, const char* subkey, int subtree);
+    // The run has just made the file or directory at path, or the key root\subkey, where
+    // nothing stood before; the undo line recorded with it takes it away again. A later
+    // backup of the same path or key (any letter case) then keeps nothing: saving the run's
+    // own work would bring it back after the undo line removed it. BackupFile still frees
+    // the path, by deleting the file or the empty directory. Nothing happens while the
+    // journal is not active.
+    void NoteCreatedPath(const char* path);
+    void NoteCreatedKey(HKEY root, const char* subkey);
     // The run succeeded: deletes the backup files and the journal file. Returns 1.
     int Commit();
     // The run failed: puts back every backup, newest first, ignoring failures, then deletes
@@ -60,8 +68,12 @@ private:
     void ReplayRegistry(const std::string& text);
     void CloseFile();
 
+    bool WasCreated(const std::string& entry) const;
+
     std::string tempDirectory_;
     std::vector<Record> records_;
+    // What the run made where nothing was: "f" + path or "r" + key specification.
+    std::vector<std::string> created_;
     std::string fileName_;
     tolv::FileHandle file_;
     bool active_ = false;

@@ -137,6 +137,15 @@ TEST_F(FileSourceTest, CancelDuringACopyDeletesThePartialFileAndEndsTheCopyOnce)
     EXPECT_EQ(ErrorOf([&] { source.Copy("big.bin", to.c_str(), &host); }), 102);
     EXPECT_FALSE(PathExists(to));
     EXPECT_EQ(host.Count("End"), 1);
+
+    // Cancel before the destination is opened: a file already there is not the copy's to
+    // delete.
+    WriteFileText(to, "kept");
+    host.calls.clear();
+    host.cancelAtBegin = true;
+    EXPECT_EQ(ErrorOf([&] { source.Copy("big.bin", to.c_str(), &host); }), 102);
+    EXPECT_EQ(ReadFileText(to), "kept");
+    EXPECT_EQ(host.Count("End"), 1);
 }
 
 TEST_F(FileSourceTest, FailuresReturnFalseWithTheWindowsError) {

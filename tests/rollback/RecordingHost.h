@@ -13,11 +13,14 @@ public:
     std::vector<std::string> calls;
     // FileCopyProgress call (1-based) that throws 102; 0 never.
     int cancelAtProgress = 0;
+    // BeginFileCopy throws 102.
+    bool cancelAtBegin = false;
 
     void EndRun() override { calls.push_back("EndRun"); }
     void OnRollback() override { calls.push_back("OnRollback"); }
     void BeginFileCopy(const char* path, std::uint32_t size) override {
         calls.push_back("Begin " + std::string(path) + " " + std::to_string(size));
+        if (cancelAtBegin) ThrowScriptError(ScriptError::kCancelled);
     }
     void FileCopyProgress(std::uint32_t done) override {
         calls.push_back("Progress " + std::to_string(done));

@@ -123,6 +123,35 @@ TEST_F(EndToEndTest, AbortedInstallLeavesTheMachineAsItWas) {
     EXPECT_EQ(tempBefore, TempLeftovers());
 }
 
+// A device record is one new key with several values, and a file may be copied twice: the
+// second change finds what the first one made, which did not exist before the run.
+TEST_F(EndToEndTest, WhatTheRunMadeAndChangedAgainIsGoneAfterRollback) {
+    const std::vector<std::string> before = Machine();
+    const std::vector<std::string> tempBefore = TempLeftovers();
+    const std::string dir = Target("made");
+    engine.StartJournal();
+    EXPECT_EQ(101, Error("regSZ HKLM, \"Software\\TolvE2E\\Dev\", \"Uninstall\", \"u\"\n"
+                         "regDW HKLM, \"Software\\TolvE2E\\Dev\", \"Count\", 1\n"
+                         "regDel HKLM, \"Software\\TolvE2E\\Dev\"\n"
+                         "regSZ HKLM, \"Software\\TolvE2E\\Dev\", \"Again\", \"a\"\n"
+                         "copy \"new.dll\", \"" +
+                         TargetDir() +
+                         "\\\"\n"
+                         "copy \"new.dll\", \"" +
+                         Target("new.dll") +
+                         "\"\n"
+                         "mkdir \"" +
+                         dir +
+                         "\"\n"
+                         "mkdir \"" +
+                         dir +
+                         "\"\n"
+                         "abort\n"));
+    engine.RollBack();
+    EXPECT_EQ(before, Machine());
+    EXPECT_EQ(tempBefore, TempLeftovers());
+}
+
 TEST_F(EndToEndTest, CommittedInstallLeavesNoTemporaryFile) {
     const std::vector<std::string> tempBefore = TempLeftovers();
     engine.StartJournal();

@@ -203,6 +203,25 @@ TEST_F(FileCommandsTest, FailedCopyPutsTheOldFileBackForCommitAndRollback) {
     EXPECT_EQ("old", ReadFile(target));
 }
 
+// With b, a source that cannot be read fails the direct copy with the same codes as a
+// destination in use, and then fails the copy to the temporary file as well.
+TEST_F(FileCommandsTest, FailedRestartCopyKeepsTheOldFileThroughACommit) {
+    Put(Source("a.dll"), "new", 10);
+    const std::string target = Target("a.dll");
+    Put(target, "old", 4);
+    InUse sourceLocked(Source("a.dll"));
+    const std::vector<std::string> tempsBefore = TempFiles("ktx");
+    engine.StartJournal();
+
+    EXPECT_EQ(0, RunReporting("copy \"a.dll\", " + Q(target) + ", b"));
+    EXPECT_EQ("32", Var("lastWinError"));
+    EXPECT_EQ("a.dll", Var("errText"));
+    EXPECT_EQ("<unset>", Var("needReboot"));
+    engine.CommitJournal();
+    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ(tempsBefore, TempFiles("ktx"));
+}
+
 TEST_F(FileCommandsTest, MkdirCreatesChainsAndRecordsTheLeaf) {
     const std::string leaf = folder / "Top\\Mid\\Leaf";
     engine.StartJournal();
