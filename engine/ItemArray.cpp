@@ -63,7 +63,10 @@ int CItemArray::Add(std::string_view text) {
     } catch (const std::bad_alloc&) {
         ThrowScriptError(ScriptError::kNoMemory);
     }
-    return count_++;
+    const int index = count_++;
+    // A name-value table must see this entry in its lookups like any other.
+    OnEntriesMoved();
+    return index;
 }
 
 void CItemArray::InsertAt(int index, std::string_view text) {

@@ -52,7 +52,7 @@ public:
     void SetCapacity(int n);
 
 protected:
-    // Called after every change that moves or renames entries other than through the
+    // Called after every change that adds, moves or renames entries other than through the
     // derived class's own bookkeeping.
     virtual void OnEntriesMoved() {}
     // Storage for a new entry at the end (reusing a kept string when there is one).

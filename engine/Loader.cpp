@@ -34,15 +34,20 @@ bool EqualsNoCase(const std::string& a, const char* b) {
 }
 
 // Splits a byte stream into stored lines the way a text-mode read of at most 4095
-// characters per line would: "\r\n" and "\n" end a line, a longer line arrives as pieces
-// of 4095 characters and a remainder, a piece ends at its first NUL byte, and trailing
-// white space is removed from each piece.
+// characters per line would: "\r\n" and "\n" end a line, a Ctrl+Z ends the file (editors
+// of the platform may leave one after the last line), a longer line arrives as pieces of
+// 4095 characters and a remainder, a piece ends at its first NUL byte, and trailing white
+// space is removed from each piece.
 class LineSplitter {
 public:
     template <typename Emit>
     void Feed(const char* data, size_t size, Emit&& emit) {
-        for (size_t i = 0; i < size; ++i) {
+        for (size_t i = 0; i < size && !ended_; ++i) {
             char c = data[i];
+            if (c == kEndOfFile) {
+                ended_ = true;
+                break;
+            }
             if (pendingCr_) {
                 pendingCr_ = false;
                 if (c == '\n') {
@@ -86,8 +91,11 @@ private:
         piece_.clear();
     }
 
+    static constexpr char kEndOfFile = '\x1A';
+
     std::string piece_;
     bool pendingCr_ = false;
+    bool ended_ = false;  // a Ctrl+Z was read: the rest of the stream is not text
 };
 
 }  // namespace

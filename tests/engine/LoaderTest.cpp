@@ -81,6 +81,17 @@ TEST(Load, CutsALineAtANulByte) {
     EXPECT_STREQ(engine.GetLines().GetAt(2), "; c");
 }
 
+TEST(Load, StopsAtACtrlZAsATextReadDoes) {
+    // Whatever follows the end-of-file mark, here a statement outside every procedure, is
+    // never read; the text before it on its line is.
+    CScriptEngine engine;
+    LoadText(engine, "proc Main\r\nreturn 4\r\nendp\x1A\r\nstray\r\n");
+    ASSERT_EQ(engine.GetLines().GetCount(), 4);
+    EXPECT_STREQ(engine.GetLines().GetAt(3), "endp");
+    EXPECT_EQ(engine.CallProc("Main"), 4);
+    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE\r\n\x1A; c\r\n"), 11);
+}
+
 TEST(Load, KeepsProceduresRecordedBeforeAFailure) {
     struct Case {
         const char* body;

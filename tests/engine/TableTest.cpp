@@ -98,6 +98,8 @@ TEST(NameValueTable, FirstMatchSurvivesIndexingInsertsAndRemovals) {
     EXPECT_EQ(t.FindName("V57"), 57);
     t.Add("V57=shadow");  // a later duplicate does not win
     EXPECT_STREQ(t.GetValue("v57"), "57");
+    t.Add("ADDED=1");  // a new name added as a plain entry is found
+    EXPECT_EQ(t.FindName("added"), t.GetCount() - 1);
     t.InsertAt(0, "V57=front");  // an earlier one does
     EXPECT_STREQ(t.GetValue("v57"), "front");
     EXPECT_EQ(t.FindName("v0"), 1);
