@@ -11,92 +11,65 @@ namespace {
 
 const std::string kModules = std::string(TOLV_BIN_DIR) + "/langtest/";
 constexpr char kObrix[] = "SOFTWARE\\Obrix";
+constexpr wchar_t kRussian[] = L"Имя устройства";
 
 class LanguageTest : public ::testing::Test {
 protected:
     void TearDown() override { FreeLanguage(); }
-    int Init(const std::string& programDirectory = "") {
-        return InitLanguage(GetModuleHandleW(nullptr), "Brassolin", programDirectory.c_str());
-    }
     ScratchRegistry registry;
 };
 
-TEST_F(LanguageTest, WithoutSettingsTheProgramSpeaksRussian) {
-    ASSERT_EQ(1, Init());
-    EXPECT_STREQ("rus", CurrentLanguageCode());
-    EXPECT_EQ(1000, LanguageOffset());
-    EXPECT_TRUE(LanguageIsProgramItself());
-    EXPECT_EQ(L"Имя устройства", LangString(IDS_DEVICE_NAME));
-    EXPECT_EQ(L"no resource", LangString(3));  // no string 3 in either language
+TEST_F(LanguageTest, TheSettingChoosesTheTableAndAnythingUnusableFallsBackToRussian) {
+    const struct {
+        const char* language;  // the Language value; nullptr: none
+        const char* folder;    // the program directory, below kModules
+        const wchar_t* deviceName;
+        int offset;
+        bool programItself;
+        DWORD type = REG_SZ;
+    } cases[] = {
+        {nullptr, "", kRussian, 1000, true},
+        {"eng", "", L"Device name", 0, true},
+        {"xyz", "", kRussian, 1000, true},   // nobody has it
+        {"engl", "", kRussian, 1000, true},  // too long to be taken
+        {"eng", "", kRussian, 1000, true, REG_BINARY},
+        {"", "", kRussian, 1000, true},
+        {"deu", "program", L"Gerätename", 0, false},
+        {"ita", "program", L"Nome del dispositivo", 0, false},  // from the Shared Path
+        {"deu", "unilang", kRussian, 1000, true},               // not where the program looks
+        {"spa", "unilang", L"Nombre del dispositivo", 3000, false},
+    };
+    ScratchRegistry::SetString(kObrix, "Shared Path", kModules + "shared\\");
+    for (const auto& c : cases) {
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kObrix, "Language");
+        if (c.language) {
+            ScratchRegistry::SetValue(kObrix, "Language", c.type, c.language,
+                                      DWORD(strlen(c.language) + 1));
+        }
+        std::string where = c.language ? c.language : "<none>";
+        ASSERT_EQ(
+            1, InitLanguage(GetModuleHandleW(nullptr), "Brassolin", (kModules + c.folder).c_str()))
+            << where;
+        EXPECT_EQ(c.deviceName, LangString(IDS_DEVICE_NAME)) << where;
+        EXPECT_EQ(c.offset, LanguageOffset()) << where;
+        EXPECT_EQ(c.programItself, LanguageIsProgramItself()) << where;
+        if (c.offset == 1000) {
+            EXPECT_STREQ("rus", CurrentLanguageCode()) << where;
+        }
+        FreeLanguage();
+    }
 }
 
-TEST_F(LanguageTest, EnglishFromTheProgramsOwnTable) {
+TEST_F(LanguageTest, MissingStringsAndSmallBuffers) {
     ScratchRegistry::SetString(kObrix, "Language", "eng");
-    ASSERT_EQ(1, Init());
-    EXPECT_EQ(0, LanguageOffset());
-    EXPECT_EQ(L"Device name", LangString(IDS_DEVICE_NAME));
-
+    ASSERT_EQ(1, InitLanguage(GetModuleHandleW(nullptr), "Brassolin", ""));
     wchar_t small[6];
     LangStringToBuffer(small, IDS_DEVICE_NAME, 6);
     EXPECT_STREQ(L"Devic", small);
     wchar_t buffer[256] = L"left over";
-    EXPECT_EQ(0, LoadLangString(3, buffer));
+    EXPECT_EQ(0, LoadLangString(3, buffer));  // no string 3 in either language
     EXPECT_STREQ(L"", buffer);
-}
-
-TEST_F(LanguageTest, UnusableSettingsFallBackToRussian) {
-    ScratchRegistry::SetString(kObrix, "Language", "xyz");  // nobody has it
-    ASSERT_EQ(1, Init());
-    EXPECT_STREQ("rus", CurrentLanguageCode());
-    EXPECT_EQ(1000, LanguageOffset());
-    FreeLanguage();
-
-    ScratchRegistry::SetString(kObrix, "Language", "engl");  // too long to be taken
-    ASSERT_EQ(1, Init());
-    EXPECT_STREQ("rus", CurrentLanguageCode());
-    FreeLanguage();
-
-    ScratchRegistry::SetValue(kObrix, "Language", REG_BINARY, "eng", 4);  // wrong type
-    ASSERT_EQ(1, Init());
-    EXPECT_STREQ("rus", CurrentLanguageCode());
-    FreeLanguage();
-
-    ScratchRegistry::SetString(kObrix, "Language", "");
-    ASSERT_EQ(1, Init());
-    EXPECT_STREQ("rus", CurrentLanguageCode());
-}
-
-TEST_F(LanguageTest, ALanguageModuleIsFoundInTheProgramOrSharedDirectory) {
-    ScratchRegistry::SetString(kObrix, "Language", "deu");
-    ASSERT_EQ(1, Init(kModules + "program"));
-    EXPECT_FALSE(LanguageIsProgramItself());
-    EXPECT_EQ(0, LanguageOffset());
-    EXPECT_EQ(L"Gerätename", LangString(IDS_DEVICE_NAME));
-    FreeLanguage();
-
-    ScratchRegistry::SetString(kObrix, "Language", "ita");
-    ScratchRegistry::SetString(kObrix, "Shared Path", kModules + "shared\\");
-    ASSERT_EQ(1, Init(kModules + "program"));
-    EXPECT_EQ(L"Nome del dispositivo", LangString(IDS_DEVICE_NAME));
-    FreeLanguage();
-
-    // The module is not where the program looks: back to Russian.
-    ScratchRegistry::SetString(kObrix, "Language", "deu");
-    ASSERT_EQ(1, Init(kModules + "unilang"));
-    EXPECT_STREQ("rus", CurrentLanguageCode());
-}
-
-TEST_F(LanguageTest, TheUniversalModuleServesTheLanguagesOfItsList) {
-    ScratchRegistry::SetString(kObrix, "Language", "spa");
-    ASSERT_EQ(1, Init(kModules + "unilang"));
-    EXPECT_EQ(3000, LanguageOffset());
-    EXPECT_EQ(L"Nombre del dispositivo", LangString(IDS_DEVICE_NAME));
-    FreeLanguage();
-
-    ScratchRegistry::SetString(kObrix, "Language", "deu");  // not in its list
-    ASSERT_EQ(1, Init(kModules + "unilang"));
-    EXPECT_STREQ("rus", CurrentLanguageCode());
-    EXPECT_TRUE(LanguageIsProgramItself());
+    EXPECT_EQ(L"no resource", LangString(3));
 }
 
 TEST(LanguageListTest, EntriesAreFoundBySubstringAndNeedDigits) {

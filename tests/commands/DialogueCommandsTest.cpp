@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "commands/CommandTables.h"
 #include "install/InstallHost.h"
@@ -12,38 +11,37 @@ using engine_test::ErrorOf;
 
 namespace {
 
+// Records each call as "<call> <arguments>|"; prompts answer 2 (No).
 class RecordingHost : public CInstallHost {
 public:
-    void EndRun() override { calls.push_back("EndRun"); }
-    void ResetProgressSteps() override { calls.push_back("Reset"); }
+    void EndRun() override { Note("EndRun"); }
+    void ResetProgressSteps() override { Note("Reset"); }
     int AddProgressSteps(int steps) override {
-        calls.push_back("Add " + std::to_string(steps));
+        Note("Add " + std::to_string(steps));
         return steps;
     }
-    void ShowProgress() override { calls.push_back("Show"); }
-    void HideProgress() override { calls.push_back("Hide"); }
+    void ShowProgress() override { Note("Show"); }
+    void HideProgress() override { Note("Hide"); }
     void ProgressStep(int pos) override {
-        calls.push_back("Step " + std::to_string(pos));
-        if (cancelSteps) throw 102;
+        Note("Step " + std::to_string(pos));
+        if (pos == 102) throw 102;  // stands for the user's cancel, which the host raises
     }
-    void SetProgressText(const char* text) override { calls.push_back("Text " + Quote(text)); }
-    void CheckCancel() override { calls.push_back("CheckCancel"); }
+    void SetProgressText(const char* text) override { Note("Text '" + std::string(text) + "'"); }
+    void CheckCancel() override { Note("CheckCancel"); }
     int Prompt(const char* text, const char* type) override {
-        calls.push_back("Prompt " + Quote(text) + " " + Quote(type));
-        return answer;
+        Note("Prompt '" + std::string(text) + "' '" + type + "'");
+        return 2;
     }
-    void ShowError(const char* text) override { calls.push_back("ShowError " + Quote(text)); }
+    void ShowError(const char* text) override { Note("ShowError '" + std::string(text) + "'"); }
     int AskReplaceNewer(const char*, const _WIN32_FIND_DATAA*, const _WIN32_FIND_DATAA*) override {
-        calls.push_back("AskReplaceNewer");
+        Note("AskReplaceNewer");
         return 1;
     }
 
-    std::vector<std::string> calls;
-    int answer = 1;
-    bool cancelSteps = false;
+    std::string calls;
 
 private:
-    static std::string Quote(const char* text) { return "'" + std::string(text) + "'"; }
+    void Note(const std::string& call) { calls += call + "|"; }
 };
 
 class DialogueCommands : public testing::Test {
@@ -53,76 +51,52 @@ protected:
         engine.SetHost(&host);
     }
     // Runs a statement; returns its script error code (0 for none).
-    int Run(const std::string& statement) {
-        line = statement;
-        return ErrorOf([&] { result = engine.ExecuteStatement(line.data()); });
+    int Run(std::string statement) {
+        host.calls.clear();
+        result = -1;
+        return ErrorOf([&] { result = engine.ExecuteStatement(statement.data()); });
     }
-    using Calls = std::vector<std::string>;
 
     CScriptEngine engine;
     RecordingHost host;
-    std::string line;
     int result = -1;
 };
 
-TEST_F(DialogueCommands, ProgressShowResetsAddsShowsAndTitlesOnlyWhenGivenATitle) {
-    EXPECT_EQ(Run("progress_show 10"), 0);
-    EXPECT_EQ(host.calls, (Calls{"Reset", "Add 10", "Show"}));
-    EXPECT_EQ(result, 1);
-
-    host.calls.clear();
-    EXPECT_EQ(Run("progress_show 10, \"Copying files\""), 0);
-    EXPECT_EQ(host.calls, (Calls{"Reset", "Add 10", "Show", "Text 'Copying files'"}));
-
-    host.calls.clear();
-    EXPECT_EQ(Run("progress_show -5, \"\""), 0);  // an empty title is still a title
-    EXPECT_EQ(host.calls, (Calls{"Reset", "Add -5", "Show", "Text ''"}));
-
-    host.calls.clear();
-    EXPECT_EQ(Run("progress_show"), 8);
-    EXPECT_EQ(Run("progress_show many"), 5);
-    EXPECT_TRUE(host.calls.empty());
-}
-
-TEST_F(DialogueCommands, ProgressHideTitleAndStepMakeOneCallEach) {
-    // progress_hide parses nothing, not even an unknown variable.
-    EXPECT_EQ(Run("progress_hide $unknown, \"left over"), 0);
-    EXPECT_EQ(Run("progress_title Step one"), 0);
-    EXPECT_EQ(Run("progress_step"), 0);
-    EXPECT_EQ(Run("progress_step -1"), 0);
-    EXPECT_EQ(Run("progress_step 0x7FFFFFFF"), 0);
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(host.calls,
-              (Calls{"Hide", "Text 'Step one'", "Step 1", "Step -1", "Step 2147483647"}));
-    EXPECT_EQ(Run("progress_title"), 8);
-
-    host.cancelSteps = true;  // the user's cancel, raised by the host, passes through
-    EXPECT_EQ(Run("progress_step 3"), 102);
-}
-
-TEST_F(DialogueCommands, PromptPassesTheTypeAndReturnsTheAnswer) {
-    host.answer = 2;
-    EXPECT_EQ(Run("prompt \"Replace it?\", ?yNc"), 0);
-    EXPECT_EQ(result, 2);
-    host.answer = 0;
-    EXPECT_EQ(Run("prompt \"\""), 0);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(host.calls, (Calls{"Prompt 'Replace it?' '?yNc'", "Prompt '' ''"}));
-    EXPECT_EQ(Run("prompt"), 8);
-}
-
-TEST_F(DialogueCommands, ErrorShowsTheMessageAndAbortsOnlyWithTheLetterA) {
-    for (const char* flags : {"a", "A", "xya"}) {
-        host.calls.clear();
-        EXPECT_EQ(Run(std::string("error \"Disk full\", ") + flags), 101) << flags;
-        EXPECT_EQ(host.calls, (Calls{"ShowError 'Disk full'"})) << flags;
-    }
-    for (const char* statement : {"error Oops", "error Oops, xyz", "error Oops, \"\""}) {
-        host.calls.clear();
-        result = -1;
-        EXPECT_EQ(Run(statement), 0) << statement;
-        EXPECT_EQ(result, 1) << statement;
-        EXPECT_EQ(host.calls, (Calls{"ShowError 'Oops'"})) << statement;
+TEST_F(DialogueCommands, EachCommandMakesItsHostCallsInOrder) {
+    const struct {
+        const char* statement;
+        int error;
+        const char* calls;
+        int result;  // when there is no error
+    } cases[] = {
+        {"progress_show 10", 0, "Reset|Add 10|Show|", 1},
+        {"progress_show 10, \"Copying files\"", 0, "Reset|Add 10|Show|Text 'Copying files'|", 1},
+        {"progress_show -5, \"\"", 0, "Reset|Add -5|Show|Text ''|", 1},  // still a title
+        {"progress_show", 8, "", 0},
+        {"progress_show many", 5, "", 0},
+        {"progress_hide $unknown, \"left over", 0, "Hide|", 1},  // parses nothing
+        {"progress_title Step one", 0, "Text 'Step one'|", 1},
+        {"progress_title", 8, "", 0},
+        {"progress_step", 0, "Step 1|", 1},
+        {"progress_step -1", 0, "Step -1|", 1},
+        {"progress_step 0x7FFFFFFF", 0, "Step 2147483647|", 1},
+        {"progress_step 102", 102, "Step 102|", 0},  // the host's cancel passes through
+        {"prompt \"Replace it?\", ?yNc", 0, "Prompt 'Replace it?' '?yNc'|", 2},
+        {"prompt \"\"", 0, "Prompt '' ''|", 2},
+        {"prompt", 8, "", 0},
+        {"error \"Disk full\", a", 101, "ShowError 'Disk full'|", 0},
+        {"error \"Disk full\", A", 101, "ShowError 'Disk full'|", 0},
+        {"error \"Disk full\", xya", 101, "ShowError 'Disk full'|", 0},
+        {"error Oops", 0, "ShowError 'Oops'|", 1},
+        {"error Oops, xyz", 0, "ShowError 'Oops'|", 1},
+        {"error Oops, \"\"", 0, "ShowError 'Oops'|", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.error, Run(c.statement)) << c.statement;
+        EXPECT_EQ(c.calls, host.calls) << c.statement;
+        if (c.error == 0) {
+            EXPECT_EQ(c.result, result) << c.statement;
+        }
     }
 }
 

@@ -16,11 +16,11 @@ class MessageBoxRecorder {
 public:
     MessageBoxRecorder() {
         m_previous = SetMessageBoxHook(&Hook);
-        Instance() = this;
+        instance = this;
     }
     ~MessageBoxRecorder() {
         SetMessageBoxHook(m_previous);
-        Instance() = nullptr;
+        instance = nullptr;
     }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
@@ -31,12 +31,9 @@ public:
     std::vector<ShownBox> boxes;
 
 private:
-    static MessageBoxRecorder*& Instance() {
-        static MessageBoxRecorder* instance = nullptr;
-        return instance;
-    }
+    static inline MessageBoxRecorder* instance = nullptr;
     static int Hook(const std::wstring& text, UINT flags) {
-        MessageBoxRecorder* self = Instance();
+        MessageBoxRecorder* self = instance;
         self->boxes.push_back({text, flags});
         if (self->m_answers.empty()) return IDOK;
         int answer = self->m_answers.front();

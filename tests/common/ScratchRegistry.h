@@ -11,7 +11,7 @@ class ScratchRegistry {
 public:
     ScratchRegistry() {
         m_path = "Software\\TolvarinTests\\" + std::to_string(GetCurrentProcessId()) + "_" +
-                 std::to_string(++Counter());
+                 std::to_string(++counter);
         RegCreateKeyExA(HKEY_CURRENT_USER, (m_path + "\\HKLM").c_str(), 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, &m_machine, nullptr);
         RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_machine);
@@ -41,10 +41,7 @@ public:
     }
 
 private:
-    static int& Counter() {
-        static int counter = 0;
-        return counter;
-    }
+    static inline int counter = 0;
     std::string m_path;
     HKEY m_machine = nullptr;
 };

@@ -8,42 +8,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Language.h"
 #include "console/ProgressDlg.h"
-
-namespace {
-
-constexpr char kScratchKey[] = "Software\\TolvarinProgressDemo";
-
-void SelectLanguage(const char* code) {
-    HKEY machine = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                    nullptr, &machine, nullptr);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
-    HKEY obrix = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Obrix", 0, nullptr, REG_OPTION_VOLATILE,
-                    KEY_ALL_ACCESS, nullptr, &obrix, nullptr);
-    RegSetValueExA(obrix, "Language", 0, REG_SZ, reinterpret_cast<const BYTE*>(code),
-                   static_cast<DWORD>(strlen(code) + 1));
-    RegCloseKey(obrix);
-    RegCloseKey(machine);
-}
-
-void RestoreRegistry() {
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kScratchKey);
-}
-
-}  // namespace
+#include "tests/console/ConsoleTestSupport.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (__argc < 3) return 2;
     const bool russian = std::string(__argv[1]) == "rus";
     const int seconds = __argc > 3 ? std::atoi(__argv[3]) : 5;
 
-    SelectLanguage(russian ? "rus" : "eng");
     Enable3dControls();
-    if (!InitLanguage(GetModuleHandleW(nullptr), "Brassolin", "")) return 1;
+    console_test::LanguageScope language(russian ? "rus" : "eng");
 
     CProgressDlg dlg;
     if (!dlg.Show(nullptr, 10)) return 1;
@@ -59,7 +33,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         Sleep(50);
     }
     dlg.DestroyWindow();
-    FreeLanguage();
-    RestoreRegistry();
     return 0;
 }

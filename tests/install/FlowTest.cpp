@@ -4,12 +4,12 @@
 #include "app/DeviceActions.h"
 #include "app/DeviceLibrary.h"
 #include "tests/common/MessageBoxRecorder.h"
-#include "tests/common/ScratchRegistry.h"
 #include "tests/install/InstallTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,7 +20,9 @@ protected:
 
     // Opens the library after the test's devices are in place, then installs.
     int Install(const std::string& path) {
+        pxDoneLibrary();
         pxInitLibrary(0);
+        boxes.boxes.clear();
         return InstallDevice(path.c_str(), 1);
     }
     std::string Setup(const std::string& device, const std::string& install,
@@ -31,8 +33,14 @@ protected:
                                 "endp\r\n");
     }
     bool InstallRan() const { return GetString("Software\\Flow", "Ran") == "yes"; }
-    std::wstring Text(size_t index) const {
-        return index < boxes.boxes.size() ? boxes.boxes[index].text : L"<no box>";
+    // The boxes shown, each as its text and then its flags.
+    std::vector<std::wstring> Shown() const {
+        std::vector<std::wstring> shown;
+        for (const ShownBox& box : boxes.boxes) {
+            shown.push_back(box.text);
+            shown.push_back(std::to_wstring(box.flags));
+        }
+        return shown;
     }
 
     ScratchRegistry registry;
@@ -40,59 +48,44 @@ protected:
     MessageBoxRecorder boxes;
 };
 
-TEST_F(FlowTest, ConfirmsBeforeInstalling) {
-    boxes.Answer(IDOK);
-    EXPECT_EQ(0, Install(Setup("New", "")));
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ(
-        L"You are installing the component\n\n\"Test component New\".\n\nPress OK to start "
-        L"installation.",
-        Text(0));
-    EXPECT_EQ(UINT(MB_OKCANCEL | MB_ICONQUESTION), boxes.boxes[0].flags);
-    EXPECT_TRUE(InstallRan());
-}
+using Boxes = std::vector<std::wstring>;
+const std::wstring kConfirm =
+    L"You are installing the component\n\n\"Test component New\".\n\nPress OK to start "
+    L"installation.";
+const std::wstring kOkCancelQuestion = std::to_wstring(MB_OKCANCEL | MB_ICONQUESTION);
+const std::wstring kHand = std::to_wstring(MB_ICONHAND), kOk = std::to_wstring(MB_OK);
 
-TEST_F(FlowTest, CancelInTheConfirmationRunsNothing) {
+TEST_F(FlowTest, ConfirmsBeforeInstallingAndRefusalsExplainThemselves) {
     boxes.Answer(IDCANCEL);
     EXPECT_EQ(1, Install(Setup("New", "")));
-    EXPECT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ((Boxes{kConfirm, kOkCancelQuestion}), Shown());
     EXPECT_FALSE(InstallRan());
-}
 
-TEST_F(FlowTest, RefusalsExplainThemselves) {
     EXPECT_EQ(1, Install(Setup("New", "", "SOMETHING_ELSE")));
-    EXPECT_EQ(L"Installation file is not OBX_PLIXA_DRIVER type.", Text(0));
-    EXPECT_EQ(UINT(MB_ICONHAND), boxes.boxes[0].flags);
-    pxDoneLibrary();
-
+    EXPECT_EQ((Boxes{L"Installation file is not OBX_PLIXA_DRIVER type.", kHand}), Shown());
     EXPECT_EQ(0, Install(Setup("Installed", "")));
-    EXPECT_EQ(
-        L"Device \"Installed\" is already installed. If you want to reinstall it, please "
-        L"uninstall it first.",
-        Text(1));
-    EXPECT_EQ(UINT(MB_ICONHAND), boxes.boxes[1].flags);
-    EXPECT_EQ(2u, boxes.boxes.size());
+    EXPECT_EQ((Boxes{L"Device \"Installed\" is already installed. If you want to reinstall it, "
+                     L"please uninstall it first.",
+                     kHand}),
+              Shown());
     EXPECT_FALSE(InstallRan());
+
+    boxes.Answer(IDOK);
+    EXPECT_EQ(0, Install(Setup("New", "")));
+    EXPECT_EQ((Boxes{kConfirm, kOkCancelQuestion}), Shown());
+    EXPECT_TRUE(InstallRan());
 }
 
 TEST_F(FlowTest, FailuresAreReportedByCodeRange) {
     const std::wstring incorrect = L"Unable to install device: incorrect installation file";
     EXPECT_EQ(1, Install(folder / "missing.pxf"));  // 11
-    EXPECT_EQ(incorrect, Text(0));
-    EXPECT_EQ(UINT(MB_OK), boxes.boxes[0].flags);
-    pxDoneLibrary();
-
-    boxes.boxes.clear();
+    EXPECT_EQ((Boxes{incorrect, kOk}), Shown());
     EXPECT_EQ(1, Install(Setup("New", "  noSuchCommand\r\n")));  // 1, after the confirmation
-    EXPECT_EQ(incorrect, Text(1));
-    pxDoneLibrary();
-
-    boxes.boxes.clear();
+    EXPECT_EQ((Boxes{kConfirm, kOkCancelQuestion, incorrect, kOk}), Shown());
     EXPECT_EQ(1, Install(Setup("New", "  error \"Stop here\", a\r\n")));  // 101
-    ASSERT_EQ(3u, boxes.boxes.size());
-    EXPECT_EQ(L"Stop here", Text(1));  // the script's own message
-    EXPECT_EQ(L"Installation aborted", Text(2));
-    EXPECT_EQ(UINT(MB_OK), boxes.boxes[2].flags);
+    EXPECT_EQ(
+        (Boxes{kConfirm, kOkCancelQuestion, L"Stop here", kHand, L"Installation aborted", kOk}),
+        Shown());
     EXPECT_FALSE(InstallRan());
 }
 
@@ -110,10 +103,11 @@ TEST_F(FlowTest, TheUsersCancelNeedsNoMessage) {
 
     boxes.Answer(IDOK);
     boxes.Answer(IDCANCEL);
-    EXPECT_EQ(1, Install(Setup("New", "  copy \"driver.dll\", \"" + existing + "\", d\r\n")));
+    EXPECT_EQ(1, Install(Setup("New", "  copy \"driver.dll\", " + Quoted(existing) + ", d\r\n")));
     ASSERT_EQ(2u, boxes.boxes.size());
     EXPECT_EQ(UINT(MB_YESNOCANCEL | MB_DEFBUTTON2), boxes.boxes[1].flags);
-    EXPECT_EQ(0u, Text(1).find(L"File " + std::wstring(existing.begin(), existing.end())));
+    EXPECT_EQ(0u,
+              boxes.boxes[1].text.find(L"File " + std::wstring(existing.begin(), existing.end())));
     EXPECT_EQ("newer", ReadFile(existing));
 }
 
@@ -122,17 +116,13 @@ TEST_F(FlowTest, OnlyAFailedUninstallScriptIsReported) {
     AddDevice("Scripted", folder / "nowhere.pxf");
     pxInitLibrary(0);
     EXPECT_EQ(1, UninstallDevice("NoSuchDevice", 1));
+    EXPECT_EQ(0, UninstallDevice("Installed", 1));  // neither value: only the record goes
+    EXPECT_FALSE(KeyExists(DeviceKey("Installed")));
     EXPECT_TRUE(boxes.boxes.empty());
 
     EXPECT_EQ(1, UninstallDevice("Scripted", 1));
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ(L"Unable to uninstall device", Text(0));
-    EXPECT_EQ(UINT(MB_OK), boxes.boxes[0].flags);
+    EXPECT_EQ((Boxes{L"Unable to uninstall device", kOk}), Shown());
     EXPECT_TRUE(KeyExists(DeviceKey("Scripted")));
-
-    EXPECT_EQ(0, UninstallDevice("Installed", 1));  // neither value: only the record goes
-    EXPECT_EQ(1u, boxes.boxes.size());
-    EXPECT_FALSE(KeyExists(DeviceKey("Installed")));
 }
 
 }  // namespace

@@ -29,18 +29,19 @@ protected:
     std::string InstallFile(const std::string& device, const std::string& tail = "",
                             const std::string& type = "OBX_PLIXA_DRIVER") {
         folder.Write("payload.txt", "driver");
-        return folder.Write("setup.pxf", Identify(device, type) +
-                                             "proc Install\r\n"
-                                             "  mkdir \"" +
-                                             folder / "drv" +
-                                             "\"\r\n"
-                                             "  copy \"payload.txt\", \"" +
-                                             folder / "drv" +
-                                             "\\\"\r\n"
-                                             "  regSZ HKLM, \"" +
-                                             DeviceKey(device) + "\", \"DriverDll\", \"" +
-                                             folder / "drv\\payload.txt" + "\"\r\n" + tail +
-                                             "endp\r\n");
+        const std::string drv = folder / "drv";
+        return folder.Write("setup.pxf",
+                            Identify(device, type) +
+                                Lines({"proc Install", "  mkdir " + Quoted(drv),
+                                       "  copy \"payload.txt\", " + Quoted(drv + "\\"),
+                                       "  regSZ HKLM, " + Quoted(DeviceKey(device)) +
+                                           ", \"DriverDll\", " + Quoted(drv + "\\payload.txt")}) +
+                                tail + "endp\r\n");
+    }
+    // A record whose Uninstall value names a file with an Uninstall procedure of body.
+    void AddScripted(const std::string& device, std::initializer_list<std::string> body) {
+        AddDevice(device, folder.Write("uninstall.pxf", ";OBRIX_INST_FILE\r\nproc Uninstall\r\n" +
+                                                            Lines(body) + "endp\r\n"));
     }
 
     ScratchFolder folder;
@@ -49,38 +50,29 @@ protected:
 
 TEST_F(ProcessTest, InstallsAndUninstallsThroughTheDriverModule) {
     std::string device = Device("Plain");
-    std::string setup = InstallFile(device);
-    ASSERT_EQ(0u, RunTolvarin("  /i   " + setup + "   "));
+    ASSERT_EQ(0, RunTolvarin("  /i   " + InstallFile(device, "", "obx_plixa_driver") + "   "));
     EXPECT_EQ(folder / "drv\\payload.txt", GetString(DeviceKey(device), "DriverDll"));
     EXPECT_EQ("driver", ReadFile(folder / "drv\\payload.txt"));
 
     // No Uninstall value: the driver module goes, and its folder with it when empty.
-    EXPECT_EQ(0u, RunTolvarin("/u " + device));
+    EXPECT_EQ(0, RunTolvarin("/u " + device));
     EXPECT_FALSE(KeyExists(DeviceKey(device)));
     EXPECT_FALSE(FileExists(folder / "drv"));
 }
 
 TEST_F(ProcessTest, RefusedInstallationFilesChangeNothing) {
     std::string device = Device("Refused");
-    EXPECT_EQ(0u, RunTolvarin("/i " + InstallFile(device, "", "obx_plixa_driver")));  // any case
-    EXPECT_TRUE(KeyExists(DeviceKey(device)));
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, DeviceKey(device).c_str());
-    RemoveTree(folder / "drv");
-
-    EXPECT_EQ(1u, RunTolvarin("/i " + InstallFile(device, "", "OBX_OTHER_DRIVER")));
-    EXPECT_EQ(1u, RunTolvarin("/i " + folder / "missing.pxf"));
-    EXPECT_EQ(1u, RunTolvarin("/i " + folder.Write("noheader.pxf", "proc Identify\r\nendp\r\n")));
-    EXPECT_EQ(1u,
-              RunTolvarin("/i " + folder.Write("noidentify.pxf",
-                                               ";OBRIX_INST_FILE\r\nproc Install\r\nendp\r\n")));
+    EXPECT_EQ(1, RunTolvarin("/i " + InstallFile(device, "", "OBX_OTHER_DRIVER")));
+    EXPECT_EQ(1, RunTolvarin("/i " + folder / "missing.pxf"));
+    EXPECT_EQ(1, RunTolvarin("/i " + folder.Write("noheader.pxf", "proc Identify\r\nendp\r\n")));
+    EXPECT_EQ(
+        1, RunTolvarin("/i " + folder.Write("noidentify.pxf",
+                                            Lines({";OBRIX_INST_FILE", "proc Install", "endp"}))));
     EXPECT_FALSE(KeyExists(DeviceKey(device)));
     EXPECT_FALSE(FileExists(folder / "drv"));
-}
 
-TEST_F(ProcessTest, AnInstalledDeviceIsLeftAlone) {
-    std::string device = Device("Present");
-    AddDevice(device);
-    EXPECT_EQ(0u, RunTolvarin("/i " + InstallFile(device)));
+    AddDevice(device);  // an installed device is left alone
+    EXPECT_EQ(0, RunTolvarin("/i " + InstallFile(device)));
     EXPECT_EQ("<none>", GetString(DeviceKey(device), "DriverDll"));  // Install never ran
     EXPECT_FALSE(FileExists(folder / "drv"));
 }
@@ -91,80 +83,57 @@ TEST_F(ProcessTest, AFailedInstallationIsTakenBack) {
         // Something to overwrite: a file and a value that must come back as they were.
         CreateDirectoryA((folder / "drv").c_str(), nullptr);
         folder.Write("drv\\payload.txt", "old driver");
-        SetString(kMarkerKey, "Keep", "old");
-        std::string tail =
-            "  regSZ HKLM, \"" + std::string(kMarkerKey) + "\", \"Keep\", \"new\"\r\n" + ending;
-        EXPECT_EQ(1u, RunTolvarin("/i " + InstallFile(device, tail))) << ending;
+        ScratchRegistry::SetString(kMarkerKey, "Keep", "old");
+        std::string tail = "  regSZ HKLM, " + Quoted(kMarkerKey) + ", \"Keep\", \"new\"\r\n";
+        EXPECT_EQ(1, RunTolvarin("/i " + InstallFile(device, tail + ending))) << ending;
         EXPECT_EQ("old driver", ReadFile(folder / "drv\\payload.txt")) << ending;
         EXPECT_EQ("old", GetString(kMarkerKey, "Keep")) << ending;
         EXPECT_FALSE(KeyExists(DeviceKey(device))) << ending;
     }
 }
 
-TEST_F(ProcessTest, UninstallWithoutAScriptDeletesTheRecordAndTheModuleOnly) {
-    EXPECT_EQ(1u, RunTolvarin("/u TolvTestNoSuchDevice"));
-
-    std::string bare = Device("Bare");
-    AddDevice(bare);
-    EXPECT_EQ(0u, RunTolvarin("/u " + bare));
-    EXPECT_FALSE(KeyExists(DeviceKey(bare)));
-
-    std::string shared = Device("SharedFolder");
-    CreateDirectoryA((folder / "lib").c_str(), nullptr);
-    AddDevice(shared, "", folder.Write("lib\\driver.dll", "module"));
-    folder.Write("lib\\other.txt", "stays");
-    EXPECT_EQ(0u, RunTolvarin("/u " + shared));
-    EXPECT_FALSE(FileExists(folder / "lib\\driver.dll"));
-    EXPECT_EQ("stays", ReadFile(folder / "lib\\other.txt"));
-}
-
 TEST_F(ProcessTest, AFailingUninstallScriptIsTakenBackAndKeepsTheRecord) {
     std::string missing = Device("MissingScript");
     AddDevice(missing, folder / "nowhere.pxf");
-    EXPECT_EQ(1u, RunTolvarin("/u " + missing));
+    EXPECT_EQ(1, RunTolvarin("/u " + missing));
     EXPECT_TRUE(KeyExists(DeviceKey(missing)));
 
     std::string aborting = Device("Aborting");
     std::string kept = folder.Write("kept.txt", "content");
-    AddDevice(aborting, folder.Write("uninstall.pxf",
-                                     ";OBRIX_INST_FILE\r\n"
-                                     "proc Uninstall\r\n"
-                                     "  del \"" +
-                                         kept +
-                                         "\"\r\n"
-                                         "  abort\r\n"
-                                         "endp\r\n"));
-    EXPECT_EQ(1u, RunTolvarin("/u " + aborting));
+    AddScripted(aborting, {"  del " + Quoted(kept), "  abort"});
+    EXPECT_EQ(1, RunTolvarin("/u " + aborting));
     EXPECT_EQ("content", ReadFile(kept));
     EXPECT_TRUE(KeyExists(DeviceKey(aborting)));
 }
 
 TEST_F(ProcessTest, UninstallScriptsRunSilentlyWithTheirFolderAsArgument) {
     std::string device = Device("Silent");
-    AddDevice(device, folder.Write("uninstall.pxf",
-                                   ";OBRIX_INST_FILE\r\n"
-                                   "proc Uninstall\r\n"
-                                   "  eval $yes, prompt \"Go on?\", \"?Ync\"\r\n"
-                                   "  eval $no, prompt \"Go on?\", \"?yNc\"\r\n"
-                                   "  eval $ok, prompt \"Note\", \"!oc\"\r\n"
-                                   "  regSZ HKLM, \"" +
-                                       std::string(kMarkerKey) +
-                                       "\", \"Answers\", \"#$yes#,#$no#,#$ok#,#$1#\"\r\n"
-                                       "endp\r\n"));
-    EXPECT_EQ(0u, RunTolvarin("/u " + device));
+    AddScripted(
+        device,
+        {"  eval $yes, prompt \"Go on?\", \"?Ync\"", "  eval $no, prompt \"Go on?\", \"?yNc\"",
+         "  eval $ok, prompt \"Note\", \"!oc\"",
+         "  regSZ HKLM, " + Quoted(kMarkerKey) + ", \"Answers\", \"#$yes#,#$no#,#$ok#,#$1#\""});
+    EXPECT_EQ(0, RunTolvarin("/u " + device));
     EXPECT_EQ("1,2,1," + folder.Path(), GetString(kMarkerKey, "Answers"));
     EXPECT_FALSE(KeyExists(DeviceKey(device)));
 }
 
+// Without an Uninstall value a removal deletes the record and the driver module only; a
+// failing device does not stop the removal of the others.
 TEST_F(ProcessTest, UninstallAllGoesOnPastAFailure) {
-    std::string first = Device("AllA"), failing = Device("AllB"), last = Device("AllC");
-    AddDevice(first);
+    EXPECT_EQ(1, RunTolvarin("/u TolvTestNoSuchDevice"));
+    std::string bare = Device("AllA"), failing = Device("AllB"), module = Device("AllC");
+    AddDevice(bare);
     AddDevice(failing, folder / "nowhere.pxf");
-    AddDevice(last);
-    EXPECT_EQ(0u, RunTolvarin("/u *"));
-    EXPECT_FALSE(KeyExists(DeviceKey(first)));
+    CreateDirectoryA((folder / "lib").c_str(), nullptr);
+    AddDevice(module, "", folder.Write("lib\\driver.dll", "module"));
+    folder.Write("lib\\other.txt", "stays");
+    EXPECT_EQ(0, RunTolvarin("/u *"));
+    EXPECT_FALSE(KeyExists(DeviceKey(bare)));
     EXPECT_TRUE(KeyExists(DeviceKey(failing)));
-    EXPECT_FALSE(KeyExists(DeviceKey(last)));
+    EXPECT_FALSE(KeyExists(DeviceKey(module)));
+    EXPECT_FALSE(FileExists(folder / "lib\\driver.dll"));
+    EXPECT_EQ("stays", ReadFile(folder / "lib\\other.txt"));
 }
 
 // The sample reader from examples/: installed from its installation file, then removed by
@@ -172,35 +141,28 @@ TEST_F(ProcessTest, UninstallAllGoesOnPastAFailure) {
 TEST(SampleDeviceTest, InstallsAndUninstallsThroughItsSavedRollbackScript) {
     const std::string key = DeviceKey("SampleReader");
     const std::string shared = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-    char programs[MAX_PATH] = {};
-    DWORD size = sizeof(programs);
-    RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                 "ProgramFilesDir", RRF_RT_REG_SZ, nullptr, programs, &size);
-    const std::string folder = std::string(programs) + "\\Obrix\\SampleReader";
-    const std::string driver = folder + "\\SampleReader.dll";
+    const std::string obrix =
+        GetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") + "\\Obrix";
+    const std::string driver = obrix + "\\SampleReader\\SampleReader.dll";
     ASSERT_FALSE(KeyExists(key)) << "the sample is installed already";
 
-    ASSERT_EQ(0u, RunTolvarin("/i sample\\setup.pxf"));
+    ASSERT_EQ(0, RunTolvarin("/i sample\\setup.pxf"));
     EXPECT_EQ(driver, GetString(key, "DriverDll"));
-    EXPECT_EQ(folder + "\\uninstall.pxf", GetString(key, "Uninstall"));
+    EXPECT_EQ(obrix + "\\SampleReader\\uninstall.pxf", GetString(key, "Uninstall"));
     EXPECT_EQ("SCR1:", GetString(key, "LogicalName"));
     EXPECT_TRUE(FileExists(driver));
-    DWORD count = 0;
-    size = sizeof(count);
+    DWORD count = 0, size = sizeof(count);
     EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, shared.c_str(), driver.c_str(),
                                           RRF_RT_REG_DWORD, nullptr, &count, &size));
     EXPECT_EQ(1u, count);
 
-    EXPECT_EQ(0u, RunTolvarin("/u SampleReader"));
+    EXPECT_EQ(0, RunTolvarin("/u SampleReader"));
     EXPECT_FALSE(KeyExists(key));
-    EXPECT_FALSE(FileExists(folder));
-    EXPECT_FALSE(FileExists(std::string(programs) + "\\Obrix"));
-    size = sizeof(count);
+    EXPECT_FALSE(FileExists(obrix));
     EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, shared.c_str(), driver.c_str(),
-                                          RRF_RT_REG_DWORD, nullptr, &count, &size));
-
+                                          RRF_RT_ANY, nullptr, nullptr, nullptr));
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());  // whatever a failure above left
-    RemoveTree(std::string(programs) + "\\Obrix");
+    RemoveTree(obrix);
 }
 
 }  // namespace

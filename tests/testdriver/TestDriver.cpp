@@ -18,36 +18,22 @@
 
 namespace {
 
-constexpr char kDevicesKey[] = "Software\\Obrix\\Plixa\\Devices\\";
 constexpr char kCallsKey[] = "Software\\TolvarinTests\\DriverCalls";
 
-DWORD Setting(const char* device, const char* value) {
-    DWORD data = 0;
-    DWORD size = sizeof data;
-    std::string key = std::string(kDevicesKey) + device;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data,
-                     &size) != ERROR_SUCCESS) {
-        return 0;
-    }
-    return data;
+int Setting(const char* device, const char* value) {
+    DWORD data = 0, size = sizeof data;
+    std::string key = std::string("Software\\Obrix\\Plixa\\Devices\\") + device;
+    RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size);
+    return static_cast<int>(data);
 }
 
 void Record(const char* device, const std::string& call) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCallsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return;
-    }
     char old[4096] = {};
     DWORD size = sizeof old - 1;
-    if (RegQueryValueExA(key, device, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) !=
-        ERROR_SUCCESS) {
-        old[0] = '\0';
-    }
+    RegGetValueA(HKEY_LOCAL_MACHINE, kCallsKey, device, RRF_RT_REG_SZ, nullptr, old, &size);
     std::string calls = old + call + ";";
-    RegSetValueExA(key, device, 0, REG_SZ, reinterpret_cast<const BYTE*>(calls.c_str()),
-                   static_cast<DWORD>(calls.size() + 1));
-    RegCloseKey(key);
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kCallsKey, device, REG_SZ, calls.c_str(),
+                    static_cast<DWORD>(calls.size() + 1));
 }
 
 template <typename Fn>
@@ -63,8 +49,8 @@ int Function(const char* call, const char* device, void* owner, int* restartNeed
         auto count = LibraryFunction<int(__stdcall*)()>("pxGetDeviceCount");
         Record(device, "reenter:" + std::to_string(rebuild(0)) + ":" + std::to_string(count()));
     }
-    *restartNeeded = static_cast<int>(Setting(device, "TestRestart"));
-    return static_cast<int>(Setting(device, "TestResult"));
+    *restartNeeded = Setting(device, "TestRestart");
+    return Setting(device, "TestResult");
 }
 
 }  // namespace
@@ -73,7 +59,7 @@ extern "C" {
 
 __declspec(dllexport) int __stdcall pxdInit(const char* deviceName) {
     Record(deviceName, "init");
-    return static_cast<int>(Setting(deviceName, "TestInit"));
+    return Setting(deviceName, "TestInit");
 }
 
 __declspec(dllexport) int __stdcall pxdShutdown(const char* deviceName) {

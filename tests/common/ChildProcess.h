@@ -1,0 +1,50 @@
+// A program from this test's own directory, run as a child process; whatever is still
+// running when the object goes is terminated, so a failed test leaves no process behind.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The directory of the running test executable, where the build puts every program.
+inline std::string BinDir() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir = path;
+    return dir.substr(0, dir.find_last_of("\\/"));
+}
+
+class ChildProcess {
+public:
+    ChildProcess(const std::string& program, const std::string& arguments) {
+        std::string path = BinDir() + "\\" + program;
+        std::string commandLine = "\"" + path + "\" " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        if (CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &process_)) {
+            CloseHandle(process_.hThread);
+        }
+    }
+    ~ChildProcess() {
+        if (!process_.hProcess) return;
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 10000);
+        CloseHandle(process_.hProcess);
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Waits for the end of the process: its exit code, or -1 if it never started or ended.
+    int ExitCode() {
+        DWORD code = 0;
+        if (!process_.hProcess || WaitForSingleObject(process_.hProcess, 120000) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(process_.hProcess, &code)) {
+            return -1;
+        }
+        return int(code);
+    }
+
+private:
+    PROCESS_INFORMATION process_ = {};
+};
