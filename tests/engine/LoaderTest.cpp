@@ -23,7 +23,6 @@ TEST(Load, FailsOnFilesThatAreNotInstallationFiles) {
     EXPECT_EQ(LoadError(engine, ""), 11);
     EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE\n"), 11);
     EXPECT_EQ(engine.GetLines().GetCount(), 1);  // the lines read so far
-    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE   \n   \n"), 0);
     EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILEX\n; c\n"), 12);
     EXPECT_EQ(engine.GetLines().GetCount(), 0);  // the header attempt is not stored
     EXPECT_EQ(LoadError(engine, "\xEF\xBB\xBF;OBRIX_INST_FILE\n; c\n"), 12);
@@ -92,27 +91,6 @@ TEST(Load, StopsAtACtrlZAsATextReadDoes) {
     EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE\r\n\x1A; c\r\n"), 11);
 }
 
-TEST(Load, KeepsProceduresRecordedBeforeAFailure) {
-    struct Case {
-        const char* body;
-        int error;
-        int line;
-    } cases[] = {
-        {"proc A\nendp\nproc B\nproc C\nendp\n", 3, 4},
-        {"proc A\nendp\nendp\n", 3, 3},
-        {"proc A\nendp\nset $x, 1\n", 3, 3},
-        {"proc A\nendp\nproc a\nendp\n", 4, 3},
-        {"proc A\nendp\nproc\nendp\n", 3, 3},
-    };
-    for (const Case& c : cases) {
-        CScriptEngine engine;
-        EXPECT_EQ(ErrorOf([&] { LoadText(engine, c.body); }), c.error) << c.body;
-        EXPECT_EQ(engine.GetCurrentLine(), c.line) << c.body;
-        EXPECT_EQ(engine.GetProcTable().GetCount(), 1) << c.body;
-        EXPECT_STREQ(engine.GetProcTable().GetAt(0), "A=1,2") << c.body;
-    }
-}
-
 TEST(Load, LimitsWordsAndProcedureNamesTo255) {
     CScriptEngine engine;
     const std::string name255(255, 'n');
@@ -121,13 +99,6 @@ TEST(Load, LimitsWordsAndProcedureNamesTo255) {
     EXPECT_EQ(ErrorOf([&] { LoadText(engine, ";" + name255 + "\n"); }), 9);
     EXPECT_EQ(ErrorOf([&] { LoadText(engine, ";" + name255.substr(1) + " " + name255 + "\n"); }),
               0);
-}
-
-TEST(Load, DropsAProcedureOpenAtTheEnd) {
-    CScriptEngine engine;
-    LoadText(engine, "proc Done\nendp\nproc Open\n  set $a, 1\n");
-    EXPECT_EQ(engine.GetProcTable().GetCount(), 1);
-    EXPECT_EQ(ErrorOf([&] { engine.CallProc("Open"); }), 1);
 }
 
 TEST(Load, ForgetsTheFormerFilesVariablesAndMacros) {

@@ -4,15 +4,15 @@
 //   ; expect error: N        loading or running Main raises script error N
 //   ; expect line: N         afterwards the current line is file line N (counted from 1)
 //   ; expect var NAME: text  afterwards GetVar(NAME) is text
+//   ; expect procs: A=1,2 .. afterwards the procedure table holds these entries
 //   ; run: Proc              call Proc instead of Main
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/ScriptEngine.h"
@@ -21,49 +21,26 @@
 
 namespace {
 
-struct Expectations {
-    bool hasResult = false;
-    int result = 0;
-    int error = 0;
-    int line = 0;  // 1-based; 0: not checked
-    std::string run = "Main";
-    std::vector<std::pair<std::string, std::string>> vars;
-};
-
-std::string Trim(std::string s) {
-    while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.pop_back();
-    size_t b = s.find_first_not_of(" \t");
-    return b == std::string::npos ? std::string() : s.substr(b);
-}
-
-Expectations ReadExpectations(const std::filesystem::path& path) {
-    Expectations e;
+// The expectation lines of a file: "result", "error", "line", "procs", "run" or
+// "var NAME", each mapped to the text after its colon.
+std::multimap<std::string, std::string> ReadExpectations(const std::filesystem::path& path) {
+    std::multimap<std::string, std::string> e;
     std::ifstream in(path, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
-        line = Trim(line);
-        auto after = [&](const std::string& prefix, std::string* rest) {
-            if (line.compare(0, prefix.size(), prefix) != 0) return false;
-            *rest = Trim(line.substr(prefix.size()));
-            return true;
-        };
-        std::string rest;
-        if (after("; expect:", &rest)) {
-            e.hasResult = true;
-            e.result = std::stoi(rest);
-        } else if (after("; expect error:", &rest)) {
-            e.error = std::stoi(rest);
-        } else if (after("; expect line:", &rest)) {
-            e.line = std::stoi(rest);
-        } else if (after("; run:", &rest)) {
-            e.run = rest;
-        } else if (after("; expect var ", &rest)) {
-            size_t colon = rest.find(':');
-            if (colon == std::string::npos) continue;
-            std::string value = rest.size() > colon + 1 ? rest.substr(colon + 1) : "";
-            if (!value.empty() && value[0] == ' ') value.erase(0, 1);
-            e.vars.emplace_back(rest.substr(0, colon), value);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        const size_t colon = line.find(':');
+        std::string key;
+        if (line.rfind("; expect ", 0) == 0 && colon != std::string::npos) {
+            key = line.substr(9, colon - 9);
+        } else if (line.rfind("; expect:", 0) == 0) {
+            key = "result";
+        } else if (line.rfind("; run:", 0) == 0) {
+            key = "run";
+        } else {
+            continue;
         }
+        e.emplace(key, line.substr(std::min(line.size(), colon + 2)));
     }
     return e;
 }
@@ -73,7 +50,7 @@ std::vector<std::string> ScriptFiles() {
     std::error_code ec;
     for (const auto& entry :
          std::filesystem::directory_iterator(engine_test::DataPath("lang"), ec)) {
-        if (entry.path().extension() == ".pxf") files.push_back(entry.path().filename().string());
+        if (entry.path().extension() == ".pxf") files.push_back(entry.path().stem().string());
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -82,46 +59,47 @@ std::vector<std::string> ScriptFiles() {
 class ScriptBehaviour : public testing::TestWithParam<std::string> {};
 
 TEST_P(ScriptBehaviour, DoesWhatItsCommentsSay) {
-    const std::filesystem::path path = engine_test::DataPath("lang") / GetParam();
-    const Expectations expect = ReadExpectations(path);
-    ASSERT_TRUE(expect.hasResult || expect.error != 0) << "no expectation in " << path;
+    const std::string path = engine_test::DataPath("lang/" + GetParam() + ".pxf").string();
+    const auto expect = ReadExpectations(path);
+    auto value = [&](const std::string& key, const std::string& otherwise) {
+        auto it = expect.find(key);
+        return it == expect.end() ? otherwise : it->second;
+    };
+    ASSERT_TRUE(expect.count("result") || expect.count("error")) << "no expectation";
 
     CScriptEngine engine;
     CSilentInstallHost host;
     engine.SetHost(&host);
     int result = 0;
-    int error = engine_test::ErrorOf([&] {
-        engine.Load(path.string().c_str());
-        result = engine.CallProc(expect.run.c_str());
+    const int error = engine_test::ErrorOf([&] {
+        engine.Load(path.c_str());
+        result = engine.CallProc(value("run", "Main").c_str());
     });
 
-    EXPECT_EQ(error, expect.error);
-    if (expect.hasResult && error == 0) {
-        EXPECT_EQ(result, expect.result);
+    EXPECT_EQ(error, std::stoi(value("error", "0")));
+    if (error == 0) {
+        EXPECT_EQ(result, std::stoi(value("result", "0")));
     }
-    if (expect.line) {
-        EXPECT_EQ(engine.GetCurrentLine() + 1, expect.line);
+    if (expect.count("line")) {
+        EXPECT_EQ(engine.GetCurrentLine() + 1, std::stoi(value("line", "")));
     }
     EXPECT_EQ(engine.GetCallDepth(), 0);
-    for (const auto& [name, value] : expect.vars) {
-        const char* actual = nullptr;
-        EXPECT_EQ(engine_test::ErrorOf([&] { actual = engine.GetVar(name.c_str()); }), 0)
-            << "variable " << name;
-        if (actual) {
-            EXPECT_EQ(std::string(actual), value) << "variable " << name;
+    if (expect.count("procs")) {
+        std::string procs;
+        for (int i = 0; i < engine.GetProcTable().GetCount(); ++i) {
+            procs += (i ? " " : "") + std::string(engine.GetProcTable().GetAt(i));
         }
+        EXPECT_EQ(procs, value("procs", ""));
+    }
+    for (const auto& [key, text] : expect) {
+        if (key.rfind("var ", 0) != 0) continue;
+        std::string actual = "<unknown>";
+        engine_test::ErrorOf([&] { actual = engine.GetVar(key.substr(4).c_str()); });
+        EXPECT_EQ(actual, text) << key;
     }
 }
 
-std::string TestName(const testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param.substr(0, info.param.rfind('.'));
-    for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
-    return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Lang, ScriptBehaviour, testing::ValuesIn(ScriptFiles()), TestName);
+INSTANTIATE_TEST_SUITE_P(Lang, ScriptBehaviour, testing::ValuesIn(ScriptFiles()));
 
 TEST(ScriptBehaviourFiles, AreFound) {
     EXPECT_GE(ScriptFiles().size(), 30u);
