@@ -98,7 +98,7 @@ TEST_F(RegistryStreamTest, EmptyKeyWithSubtreeIsSixteenBytes) {
 }
 
 TEST_F(RegistryStreamTest, DwordAndDefaultValuesAreSavedAsRecordsAndRestored) {
-    SetRegBinary(HKEY_CURRENT_USER, "Dev", "Count", {5, 0, 0, 0}, REG_DWORD);
+    WriteDword(HKEY_CURRENT_USER, "Dev", "Count", 5);
     ASSERT_EQ(SaveRegTree(HKEY_CURRENT_USER, "Dev", stream.Get(), false), 0u);
     const Bytes count = {6, 0,   0,   0,   4,   0,   0, 0, 4, 0, 0,
                          0, 'C', 'o', 'u', 'n', 't', 0, 5, 0, 0, 0};
@@ -108,7 +108,7 @@ TEST_F(RegistryStreamTest, DwordAndDefaultValuesAreSavedAsRecordsAndRestored) {
     EXPECT_EQ(stream.All(), expected);
 
     stream.Replace({});
-    SetRegString(HKEY_CURRENT_USER, "Only", "", "default");
+    WriteString(HKEY_CURRENT_USER, "Only", "", "default");
     ASSERT_EQ(SaveRegTree(HKEY_CURRENT_USER, "Only", stream.Get(), true), 0u);
     expected.clear();
     PutStringValue(expected, "", "default");  // name size 1
@@ -123,9 +123,9 @@ TEST_F(RegistryStreamTest, DwordAndDefaultValuesAreSavedAsRecordsAndRestored) {
 }
 
 TEST_F(RegistryStreamTest, SubtreeNestsSubkeyBlocksAndRestoresADeletedKey) {
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "P", "p");
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "Q", "q");
-    SetRegString(HKEY_LOCAL_MACHINE, "K\\S", "W", "w");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "P", "p");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "Q", "q");
+    WriteString(HKEY_LOCAL_MACHINE, "K\\S", "W", "w");
     ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
     Bytes expected;
     PutStringValue(expected, "P", "p");
@@ -151,7 +151,7 @@ TEST_F(RegistryStreamTest, SubtreeNestsSubkeyBlocksAndRestoresADeletedKey) {
 
     // Deeper levels come back too.
     stream.Replace({});
-    SetRegString(HKEY_LOCAL_MACHINE, "K\\S\\T\\U", "Deep", "d");
+    WriteString(HKEY_LOCAL_MACHINE, "K\\S\\T\\U", "Deep", "d");
     ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "K");
     stream.Rewind();
@@ -164,10 +164,10 @@ TEST_F(RegistryStreamTest, SubtreeNestsSubkeyBlocksAndRestoresADeletedKey) {
 }
 
 TEST_F(RegistryStreamTest, RestoreKeepsValuesAddedAfterTheSave) {
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "Old", "1");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "Old", "1");
     ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "Old", "changed");
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "Extra", "x");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "Old", "changed");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "Extra", "x");
     stream.Rewind();
     ASSERT_EQ(RestoreRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get()), 0u);
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", "Old"), "1");
@@ -175,10 +175,10 @@ TEST_F(RegistryStreamTest, RestoreKeepsValuesAddedAfterTheSave) {
 }
 
 TEST_F(RegistryStreamTest, ValueOverTheDataLimitEndsTheListWithMoreData) {
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "A", "a");
-    SetRegBinary(HKEY_LOCAL_MACHINE, "K", "Big", std::vector<BYTE>(4097, 0x42));
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "C", "c");
-    SetRegString(HKEY_LOCAL_MACHINE, "K\\Sub", "S", "s");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "A", "a");
+    WriteValue(HKEY_LOCAL_MACHINE, "K", "Big", REG_BINARY, std::string(4097, 'B').data(), 4097);
+    WriteString(HKEY_LOCAL_MACHINE, "K", "C", "c");
+    WriteString(HKEY_LOCAL_MACHINE, "K\\Sub", "S", "s");
     EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), DWORD(ERROR_MORE_DATA));
     Bytes expected;
     PutStringValue(expected, "A", "a");
@@ -194,14 +194,14 @@ TEST_F(RegistryStreamTest, ValueOverTheDataLimitEndsTheListWithMoreData) {
 
     // Exactly 4096 bytes still fit.
     stream.Replace({});
-    SetRegBinary(HKEY_LOCAL_MACHINE, "Fits", "Max", std::vector<BYTE>(4096, 0x43));
+    WriteValue(HKEY_LOCAL_MACHINE, "Fits", "Max", REG_BINARY, std::string(4096, 'C').data(), 4096);
     EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "Fits", stream.Get(), false), 0u);
     EXPECT_EQ(stream.All().size(), 12u + 4 + 4096 + 12 + 4);
 }
 
 TEST_F(RegistryStreamTest, EveryTruncationOfAValidStreamFailsCleanly) {
-    SetRegString(HKEY_LOCAL_MACHINE, "K", "P", "p");
-    SetRegString(HKEY_LOCAL_MACHINE, "K\\S", "W", "w");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "P", "p");
+    WriteString(HKEY_LOCAL_MACHINE, "K\\S", "W", "w");
     ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
     const Bytes whole = stream.All();
     for (size_t length = 0; length < whole.size(); ++length) {

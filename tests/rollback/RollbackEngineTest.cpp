@@ -159,7 +159,7 @@ TEST_F(RollbackEngineTest, RollbackScriptLongerThanTheInstallationFileRunsWhole)
 TEST_F(RollbackEngineTest, CommitEndsTheRunAndLeavesNoFileOfItBehind) {
     Load("proc Install\r\nrback_add note A\r\nendp\r\n");
     WriteFileText(folder / "a.txt", "a");
-    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "V", "v");
+    WriteString(HKEY_LOCAL_MACHINE, "Software\\Dev", "V", "v");
     engine.StartJournal();
     engine.CallProc("Install");
     engine.GetJournal().BackupFile((folder / "a.txt").c_str());

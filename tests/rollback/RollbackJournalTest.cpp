@@ -69,11 +69,11 @@ TEST_F(RollbackJournalTest, RemovedDirectoryComesBackBeforeItsFiles) {
 }
 
 TEST_F(RollbackJournalTest, KeyIsSavedOncePerSubtreeFlagWhateverTheCase) {
-    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name", "old");
-    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "X", "x");
+    WriteString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name", "old");
+    WriteString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "X", "x");
     journal.Open();
     EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Dev", 0), 1);
-    SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name", "new");
+    WriteString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name", "new");
     EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\dev", 0), 1);
     ASSERT_EQ(journal.GetRecords().size(), 1u);
     EXPECT_EQ(journal.GetRecords()[0].text, "r00\x01HKLM\\Software\\Dev");
@@ -103,7 +103,7 @@ TEST_F(RollbackJournalTest, KeyIsSavedOncePerSubtreeFlagWhateverTheCase) {
 TEST_F(RollbackJournalTest, CommitLeavesNothingOfTheRunInTheTemporaryDirectory) {
     WriteFileText(folder / "a.txt", "a");
     WriteFileText(folder / "b.txt", "b");
-    SetRegString(HKEY_CURRENT_USER, "K", "V", "v");
+    WriteString(HKEY_CURRENT_USER, "K", "V", "v");
     journal.Open();
     journal.BackupFile((folder / "a.txt").c_str());
     journal.BackupFile((folder / "b.txt").c_str());
@@ -134,8 +134,8 @@ public:
         WriteFileText(a_, "a0");
         WriteFileText(b_, "b0");
         CreateDirectoryA(dir_.c_str(), nullptr);
-        SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "V", "v0");
-        SetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "W", "w0");
+        WriteString(HKEY_LOCAL_MACHINE, "Software\\Dev", "V", "v0");
+        WriteString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "W", "w0");
     }
     // Takes the backups and makes the changes the way the commands do: they go on with
     // their change whatever the backup answered.
@@ -178,7 +178,7 @@ TEST_F(RollbackJournalTest, ReplayGoesOnPastAFailingCall) {
     ASSERT_GT(replayCalls, 8);
     for (int n = 1; n <= replayCalls; ++n) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software");
-        TempFolder::RemoveTree(folder / "Dir");
+        RemoveTree(folder / "Dir");
         JournalRun run(folder);
         {
             CRollbackJournal failing;
@@ -210,7 +210,7 @@ TEST_F(RollbackJournalTest, FailingBackupCallNeverLosesWhatReplayCanRestore) {
     }
     for (int n = 1; n <= backupCalls; ++n) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software");
-        TempFolder::RemoveTree(folder / "Dir");
+        RemoveTree(folder / "Dir");
         JournalRun run(folder);
         CRollbackJournal failing;
         failing.Open();

@@ -1,34 +1,42 @@
-// Test fixtures for the rollback code: scratch registry roots, a private temporary folder,
-// file helpers, and the failure injector for the Win32 call table.
+// Test fixtures shared by the rollback and the command tests: scratch registry roots, a
+// private folder that is also the temporary directory, file and registry probes, and the
+// failure injector for the Win32 call table.
 #pragma once
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "commands/RegistryHelpers.h"
 #include "commands/Win32Calls.h"
 #include "tests/common/ScratchFolder.h"
 
-// Redirects HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER of this process to fresh keys under the
-// real HKEY_CURRENT_USER\Software\TolvarinTests, and deletes them at the end.
+// Redirects the four roots a script can name to fresh keys under the real
+// HKEY_CURRENT_USER\Software\TolvarinTests, deleted again at the end. The SharedDLLs key
+// exists, as on any Windows machine.
 class ScratchRoots {
 public:
     ScratchRoots() {
-        path_ = "Software\\TolvarinTests\\rb" + std::to_string(GetCurrentProcessId()) + "_" +
-                std::to_string(++Counter());
-        RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + "\\HKLM").c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &machine_, nullptr);
-        RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + "\\HKCU").c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &user_, nullptr);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_);
-        RegOverridePredefKey(HKEY_CURRENT_USER, user_);
+        static int serial = 0;
+        path_ = "Software\\TolvarinTests\\" + std::to_string(GetCurrentProcessId()) + "_" +
+                std::to_string(++serial);
+        for (int i = 0; i < kCount; ++i) {
+            RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + "\\" + std::to_string(i)).c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys_[i], nullptr);
+        }
+        for (int i = 0; i < kCount; ++i) RegOverridePredefKey(kRoots[i], keys_[i]);
+        HKEY shared = nullptr;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &shared, nullptr);
+        RegCloseKey(shared);
     }
     ~ScratchRoots() {
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegCloseKey(machine_);
-        RegCloseKey(user_);
+        for (int i = 0; i < kCount; ++i) {
+            RegOverridePredefKey(kRoots[i], nullptr);
+            RegCloseKey(keys_[i]);
+        }
         RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TolvarinTests");  // only when empty
     }
@@ -36,70 +44,46 @@ public:
     ScratchRoots& operator=(const ScratchRoots&) = delete;
 
 private:
-    static int& Counter() {
-        static int counter = 0;
-        return counter;
-    }
+    static constexpr int kCount = 4;
+    static inline const HKEY kRoots[kCount] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+                                               HKEY_CLASSES_ROOT, HKEY_USERS};
     std::string path_;
-    HKEY machine_ = nullptr;
-    HKEY user_ = nullptr;
+    HKEY keys_[kCount] = {};
 };
 
-// A fresh folder of its own that also serves as the process's temporary directory (TMP), so
-// that what the journal leaves in the temporary directory can be listed exactly. Removed
-// with everything in it at the end.
-class TempFolder {
+// A scratch folder whose "tmp" subfolder serves as the process's temporary directory (TMP),
+// so that what a run leaves in the temporary directory can be listed exactly.
+class TempFolder : public ScratchFolder {
 public:
-    TempFolder() {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        char oldTmp[MAX_PATH] = "";
-        if (GetEnvironmentVariableA("TMP", oldTmp, MAX_PATH) > 0) oldTmp_ = oldTmp;
-        hadTmp_ = oldTmp[0] != '\0';
-        for (int n = 0;; ++n) {
-            path_ = std::string(base) + "tolv_rb_" + std::to_string(GetCurrentProcessId()) + "_" +
-                    std::to_string(n);
-            if (CreateDirectoryA(path_.c_str(), nullptr)) break;
-        }
-        temp_ = path_ + "\\tmp";
-        CreateDirectoryA(temp_.c_str(), nullptr);
-        SetEnvironmentVariableA("TMP", temp_.c_str());
+    TempFolder() : ScratchFolder("tolv_rb") {
+        char old[MAX_PATH] = "";
+        if (GetEnvironmentVariableA("TMP", old, MAX_PATH) > 0) oldTmp_ = old;
+        CreateDirectoryA(Temp().c_str(), nullptr);
+        SetEnvironmentVariableA("TMP", Temp().c_str());
     }
-    ~TempFolder() {
-        SetEnvironmentVariableA("TMP", hadTmp_ ? oldTmp_.c_str() : nullptr);
-        RemoveTree(path_);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() { SetEnvironmentVariableA("TMP", oldTmp_.empty() ? nullptr : oldTmp_.c_str()); }
 
-    // The folder for the test's own files.
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-    const std::string& Path() const { return path_; }
     // What GetTempPathA now answers, without the trailing backslash.
-    const std::string& Temp() const { return temp_; }
+    std::string Temp() const { return *this / "tmp"; }
     // Names of the files in the temporary directory.
     std::vector<std::string> TempFiles() const {
         std::vector<std::string> names;
         WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((temp_ + "\\*").c_str(), &found);
+        HANDLE search = FindFirstFileA((Temp() + "\\*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) return names;
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 names.push_back(found.cFileName);
-            }
         } while (FindNextFileA(search, &found));
         FindClose(search);
         return names;
     }
 
-    static void RemoveTree(const std::string& path) { ::RemoveTree(path); }
-
 private:
-    std::string path_;
-    std::string temp_;
     std::string oldTmp_;
-    bool hadTmp_ = false;
 };
+
+// ---- files
 
 inline void WriteFileText(const std::string& path, const std::string& text) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -111,15 +95,14 @@ inline void WriteFileText(const std::string& path, const std::string& text) {
 
 // The file's content, or "<missing>" when it cannot be opened.
 inline std::string ReadFileText(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string text;
     char block[4096];
     DWORD read = 0;
-    while (ReadFile(file, block, sizeof block, &read, nullptr) && read > 0) {
+    while (ReadFile(file, block, sizeof block, &read, nullptr) && read > 0)
         text.append(block, read);
-    }
     CloseHandle(file);
     return text;
 }
@@ -128,35 +111,106 @@ inline bool PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Registry helpers on the (redirected) roots.
-inline void SetRegString(HKEY root, const char* key, const char* name, const std::string& value) {
-    HKEY handle = nullptr;
-    RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
-    RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   DWORD(value.size() + 1));
-    RegCloseKey(handle);
+// A UTC file time of 2020-06-01 at 12:00:00 plus seconds.
+inline FILETIME TimeAt(int seconds) {
+    SYSTEMTIME st = {2020, 6, 0, 1, 12, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    ULARGE_INTEGER n = {{ft.dwLowDateTime, ft.dwHighDateTime}};
+    n.QuadPart += ULONGLONG(seconds) * 10000000ULL;
+    return {n.LowPart, n.HighPart};
 }
-inline void SetRegBinary(HKEY root, const char* key, const char* name,
-                         const std::vector<BYTE>& data, DWORD type = REG_BINARY) {
-    HKEY handle = nullptr;
-    RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
-    RegSetValueExA(handle, name, 0, type, data.data(), DWORD(data.size()));
-    RegCloseKey(handle);
+
+inline void SetWriteTime(const std::string& path, const FILETIME& time) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
 }
-// The value's string data, or "<missing>".
-inline std::string GetRegString(HKEY root, const char* key, const char* name) {
-    char data[8192];
-    DWORD size = sizeof data - 1;
-    if (RegGetValueA(root, key, name, RRF_RT_ANY, nullptr, data, &size) != ERROR_SUCCESS) {
-        return "<missing>";
-    }
-    return std::string(data, size > 0 && data[size - 1] == '\0' ? size - 1 : size);
+
+inline ULONGLONG WriteTimeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
 }
-inline bool KeyExists(HKEY root, const char* key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
+
+// ---- registry probes (on whatever the roots point at now)
+
+inline bool KeyExists(HKEY root, const std::string& subkey) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
     return true;
+}
+
+struct RegValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::string data;  // raw bytes
+    DWORD Dword() const {
+        DWORD n = 0;
+        if (data.size() == sizeof n) memcpy(&n, data.data(), sizeof n);
+        return n;
+    }
+    std::string Text() const { return exists ? std::string(data.c_str()) : "<missing>"; }
+};
+
+inline RegValue ReadValue(HKEY root, const std::string& subkey, const char* name) {
+    RegValue value;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        value.exists =
+            RegQueryValueExA(key, name, nullptr, &value.type,
+                             reinterpret_cast<BYTE*>(&value.data[0]), &size) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+inline void WriteValue(HKEY root, const std::string& subkey, const char* name, DWORD type,
+                       const void* data, DWORD size) {
+    HKEY key = nullptr;
+    RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+inline void WriteString(HKEY root, const std::string& subkey, const char* name,
+                        const std::string& text, DWORD type = REG_SZ) {
+    WriteValue(root, subkey, name, type, text.c_str(), DWORD(text.size() + 1));
+}
+inline void WriteDword(HKEY root, const std::string& subkey, const char* name, DWORD n) {
+    WriteValue(root, subkey, name, REG_DWORD, &n, sizeof n);
+}
+
+inline std::string GetRegString(HKEY root, const std::string& subkey, const char* name) {
+    return ReadValue(root, subkey, name).Text();
+}
+
+// Every value and subkey below root\subkey as text lines, for comparing whole trees.
+inline void DumpKey(HKEY root, const std::string& subkey, std::vector<std::string>& out) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    out.push_back("[" + subkey + "]");
+    char name[16384];
+    BYTE data[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize)) break;
+        out.push_back(std::string(name) + "|" + std::to_string(type) + "|" +
+                      std::string(reinterpret_cast<char*>(data), dataSize));
+    }
+    std::vector<std::string> children;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr)) break;
+        children.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::string& child : children) DumpKey(root, subkey + "\\" + child, out);
 }
 
 // Swaps every failable entry of the Win32 call table for a wrapper that counts the calls

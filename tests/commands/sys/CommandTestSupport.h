@@ -1,6 +1,6 @@
 // An engine with the file and registry commands, scratch registry roots, a scratch folder
-// with a file source in it, and a host that records the newer-file questions: the set-up
-// of every command test.
+// (also the temporary directory) with a file source in it, and a host that records the newer-file
+// questions: the set-up of every command test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 #include "install/SilentInstallHost.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
-#include "tests/commands/sys/SysTestSupport.h"
+#include "tests/rollback/RollbackTestSupport.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace sys_test {
@@ -56,7 +56,7 @@ protected:
     std::string TargetDir() const { return folder / "dst"; }
     std::string Source(const std::string& name) const { return SourceDir() + "\\" + name; }
     std::string Target(const std::string& name) const { return TargetDir() + "\\" + name; }
-    std::string Wininit() const { return ReadFile(folder / "WININIT.INI"); }
+    std::string Wininit() const { return ReadFileText(folder / "WININIT.INI"); }
 
     // Loads a script whose procedure Main has body as its lines and runs it. Returns the
     // result of body's last statement; a script error fails the test (use Error for those).
@@ -92,7 +92,7 @@ protected:
     }
 
     ScratchRoots roots;
-    ScratchFolder folder;
+    TempFolder folder;  // also the temporary directory
     RecordingHost host;
     CScriptEngine engine;
     std::string extraProcs;  // further procedures of the loaded script

@@ -45,7 +45,7 @@ protected:
         extraProcs = "proc OnErr\nset $errCode, $1\nset $errText, $2\nendp\n";
     }
     void Put(const std::string& path, const std::string& content, int seconds) {
-        WriteFile(path, content);
+        WriteFileText(path, content);
         SetWriteTime(path, TimeAt(seconds));
     }
     // Runs body with error reports going to OnErr.
@@ -64,14 +64,14 @@ TEST_F(FileCommandsTest, CopyIntoADirectoryKeepsTheSourceName) {
     const std::string expected = Target("SYSTEM\\setup.dll");
 
     EXPECT_EQ(1, Run("copy \"setup.dll\", " + Q(Target("SYSTEM") + "\\")));
-    EXPECT_EQ("new", ReadFile(expected));
+    EXPECT_EQ("new", ReadFileText(expected));
     DeleteFileA(expected.c_str());
     EXPECT_EQ(1, Run("copy \"setup.dll\", " + Q(Target("SYSTEM"))));
-    EXPECT_EQ("new", ReadFile(expected));
+    EXPECT_EQ("new", ReadFileText(expected));
     EXPECT_EQ(WriteTimeOf(Source("setup.dll")), WriteTimeOf(expected));
 
     EXPECT_EQ(8, Error("copy \"setup.dll\", \"SYSTEM\\setup.dll\""));
-    EXPECT_FALSE(Exists("SYSTEM"));
+    EXPECT_FALSE(PathExists("SYSTEM"));
 }
 
 TEST_F(FileCommandsTest, NewerFileQuestionFollowsTheTwoSecondRule) {
@@ -82,28 +82,28 @@ TEST_F(FileCommandsTest, NewerFileQuestionFollowsTheTwoSecondRule) {
     Put(target, "old", 11);  // same two-second step: not newer
     EXPECT_EQ(1, Run(copy));
     EXPECT_TRUE(host.questions.empty());
-    EXPECT_EQ("new", ReadFile(target));
+    EXPECT_EQ("new", ReadFileText(target));
 
     Put(target, "old", 12);
     host.SetReplaceNewerAnswer(2);
     engine.StartJournal();
     EXPECT_EQ(1, Run(copy));
     EXPECT_EQ(std::vector<std::string>{target}, host.questions);
-    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ("old", ReadFileText(target));
     EXPECT_EQ(std::vector<std::string>{"  del " + Q(target)}, UndoLines()) << "kept, still undone";
 
     host.SetReplaceNewerAnswer(0);
     EXPECT_EQ(102, Error(copy));
-    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ("old", ReadFileText(target));
 
     host.SetReplaceNewerAnswer(1);
     EXPECT_EQ(1, Run(copy));
-    EXPECT_EQ("new", ReadFile(target));
+    EXPECT_EQ("new", ReadFileText(target));
 
     Put(target, "old", 20);
     EXPECT_EQ(1, Run("copy \"a.dll\", " + Q(target)));
     EXPECT_EQ(3u, host.questions.size()) << "without d nobody is asked";
-    EXPECT_EQ("new", ReadFile(target));
+    EXPECT_EQ("new", ReadFileText(target));
 }
 
 TEST_F(FileCommandsTest, SharedFileIsCountedAndReplacedOnlyByANewerOne) {
@@ -114,19 +114,19 @@ TEST_F(FileCommandsTest, SharedFileIsCountedAndReplacedOnlyByANewerOne) {
     engine.StartJournal();
 
     EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", s"));
-    EXPECT_EQ("old", ReadFile(target)) << "equal time: not copied";
+    EXPECT_EQ("old", ReadFileText(target)) << "equal time: not copied";
     EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str()).Dword());
     EXPECT_EQ(std::vector<std::string>{"  del " + Q(target) + ",s"}, UndoLines());
 
     // Older source, d given and the user says replace: a shared file still stays.
     Put(target, "old", 30);
     EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", ds"));
-    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ("old", ReadFileText(target));
     EXPECT_EQ(3u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str()).Dword());
 
     Put(target, "old", 2);
     EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", s"));
-    EXPECT_EQ("new", ReadFile(target));
+    EXPECT_EQ("new", ReadFileText(target));
 }
 
 TEST_F(FileCommandsTest, FileInUseIsReplacedAtRestartWhenAllowed) {
@@ -150,7 +150,7 @@ TEST_F(FileCommandsTest, FileInUseIsReplacedAtRestartWhenAllowed) {
     ASSERT_EQ(prefix, ini.substr(0, prefix.size())) << ini;
     const std::string temp =
         ini.substr(prefix.size(), ini.find('\r', prefix.size()) - prefix.size());
-    EXPECT_EQ("new", ReadFile(temp));
+    EXPECT_EQ("new", ReadFileText(temp));
     DeleteFileA(temp.c_str());
 }
 
@@ -184,42 +184,29 @@ TEST_F(FileCommandsTest, WildcardSourceFailsWithoutLosingTheDestination) {
     EXPECT_EQ(0, RunReporting("copy \"a*.dll\", " + Q(TargetDir())));
     EXPECT_EQ(Target("a*.dll"), Var("errText"));
     engine.CommitJournal();
-    EXPECT_EQ("old", ReadFile(target));
+    EXPECT_EQ("old", ReadFileText(target));
 }
 
-TEST_F(FileCommandsTest, FailedCopyPutsTheOldFileBackForCommitAndRollback) {
+// A source that cannot be read fails the copy over an existing file, directly or (with b)
+// through the temporary file as well: the old file is back whether the run is rolled back
+// or committed, and no temporary copy stays.
+TEST_F(FileCommandsTest, FailedCopyKeepsTheOldFileThroughRollbackAndCommit) {
     Put(Source("a.dll"), "new", 10);
-    const std::string target = Target("a.dll");
-    Put(target, "old", 4);
     InUse sourceLocked(Source("a.dll"));
-    engine.StartJournal();
-
-    EXPECT_EQ(0, RunReporting("copy \"a.dll\", " + Q(target)));
-    EXPECT_EQ("32", Var("lastWinError"));
-    EXPECT_EQ(target, Var("errText"));
-    EXPECT_EQ("old", ReadFile(target));
-    EXPECT_EQ(Ticks(TimeAt(4)), WriteTimeOf(target));
-    engine.RollBack();
-    EXPECT_EQ("old", ReadFile(target));
-}
-
-// With b, a source that cannot be read fails the direct copy with the same codes as a
-// destination in use, and then fails the copy to the temporary file as well.
-TEST_F(FileCommandsTest, FailedRestartCopyKeepsTheOldFileThroughACommit) {
-    Put(Source("a.dll"), "new", 10);
     const std::string target = Target("a.dll");
-    Put(target, "old", 4);
-    InUse sourceLocked(Source("a.dll"));
-    const std::vector<std::string> tempsBefore = TempFiles("ktx");
-    engine.StartJournal();
-
-    EXPECT_EQ(0, RunReporting("copy \"a.dll\", " + Q(target) + ", b"));
-    EXPECT_EQ("32", Var("lastWinError"));
-    EXPECT_EQ("a.dll", Var("errText"));
-    EXPECT_EQ("<unset>", Var("needReboot"));
-    engine.CommitJournal();
-    EXPECT_EQ("old", ReadFile(target));
-    EXPECT_EQ(tempsBefore, TempFiles("ktx"));
+    for (bool restart : {true, false}) {
+        Put(target, "old", 4);
+        engine.StartJournal();
+        EXPECT_EQ(0, RunReporting("copy \"a.dll\", " + Q(target) + (restart ? ", b" : "")));
+        EXPECT_EQ("32", Var("lastWinError"));
+        EXPECT_EQ(restart ? "a.dll" : target, Var("errText"));
+        EXPECT_EQ("<unset>", Var("needReboot"));
+        EXPECT_EQ("old", ReadFileText(target));
+        EXPECT_EQ(Ticks(TimeAt(4)), WriteTimeOf(target));
+        restart ? engine.CommitJournal() : engine.RollBack();
+        EXPECT_EQ("old", ReadFileText(target)) << restart;
+        EXPECT_TRUE(folder.TempFiles().empty()) << restart;
+    }
 }
 
 TEST_F(FileCommandsTest, MkdirCreatesChainsAndRecordsTheLeaf) {
@@ -233,11 +220,11 @@ TEST_F(FileCommandsTest, MkdirCreatesChainsAndRecordsTheLeaf) {
 
     // An existing directory with contents stays and is still recorded; a variable
     // argument loses its trailing backslash with the path.
-    WriteFile(leaf + "\\file.txt", "x");
+    WriteFileText(leaf + "\\file.txt", "x");
     EXPECT_EQ(1, Run("set $d, " + Q(folder / "Top\\Mid\\Leaf\\") + "\nmkdir $d"));
     EXPECT_EQ(leaf, Var("d"));
     EXPECT_EQ(2u, UndoLines().size());
-    EXPECT_EQ("x", ReadFile(leaf + "\\file.txt"));
+    EXPECT_EQ("x", ReadFileText(leaf + "\\file.txt"));
 }
 
 TEST_F(FileCommandsTest, DelTakesMatchingFilesOnly) {
@@ -249,11 +236,11 @@ TEST_F(FileCommandsTest, DelTakesMatchingFilesOnly) {
     CreateDirectoryA(Target("d.tmp").c_str(), nullptr);
 
     EXPECT_EQ(1, Run("del " + Q(Target("*.tmp"))));
-    EXPECT_FALSE(Exists(Target("a.tmp")));
-    EXPECT_FALSE(Exists(Target("b.tmp")));
-    EXPECT_FALSE(Exists(Target("r.tmp"))) << "what copy installed read-only goes too";
-    EXPECT_TRUE(Exists(Target("c.txt")));
-    EXPECT_TRUE(Exists(Target("d.tmp")));
+    EXPECT_FALSE(PathExists(Target("a.tmp")));
+    EXPECT_FALSE(PathExists(Target("b.tmp")));
+    EXPECT_FALSE(PathExists(Target("r.tmp"))) << "what copy installed read-only goes too";
+    EXPECT_TRUE(PathExists(Target("c.txt")));
+    EXPECT_TRUE(PathExists(Target("d.tmp")));
 
     EXPECT_EQ(0, RunReporting("del " + Q(Target("*.none"))));
     EXPECT_EQ("2", Var("lastWinError"));
@@ -267,12 +254,12 @@ TEST_F(FileCommandsTest, DelOfASharedFileWaitsForItsLastUser) {
     Put(file, "s", 0);
     WriteDword(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str(), 3);
     EXPECT_EQ(1, Run("del " + Q(file) + ", s"));
-    EXPECT_TRUE(Exists(file));
+    EXPECT_TRUE(PathExists(file));
     EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str()).Dword());
 
     WriteDword(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str(), 1);
     EXPECT_EQ(1, Run("del " + Q(file) + ", s"));
-    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str()).exists);
 }
 
@@ -300,26 +287,19 @@ TEST_F(FileCommandsTest, RemovalsTakenByTheJournalSucceedAndComeBack) {
 
     EXPECT_EQ(1, RunReporting("del " + Q(Target("gone.txt")) + "\nrmdir " + Q(Target("empty\\"))));
     EXPECT_EQ("<unset>", Var("lastWinError"));
-    EXPECT_FALSE(Exists(Target("gone.txt")));
-    EXPECT_FALSE(Exists(Target("empty")));
+    EXPECT_FALSE(PathExists(Target("gone.txt")));
+    EXPECT_FALSE(PathExists(Target("empty")));
     EXPECT_EQ(0, RunReporting("rmdir " + Q(Target("full"))));
     EXPECT_EQ("145", Var("lastWinError"));
-    // A file is no directory: rmdir fails and leaves it, even once the run commits.
+    // A file is no directory: rmdir fails and leaves it.
     EXPECT_EQ(0, RunReporting("rmdir " + Q(Target("full\\f.txt"))));
+    EXPECT_EQ("f", ReadFileText(Target("full\\f.txt")));
 
     engine.RollBack();
-    EXPECT_EQ("content", ReadFile(Target("gone.txt")));
+    EXPECT_EQ("content", ReadFileText(Target("gone.txt")));
     EXPECT_EQ(Ticks(TimeAt(6)), WriteTimeOf(Target("gone.txt")));
     EXPECT_TRUE(IsDirectory(Target("empty")));
-    EXPECT_EQ("f", ReadFile(Target("full\\f.txt")));
-}
-
-TEST_F(FileCommandsTest, RmdirOfAFileLeavesItAfterCommit) {
-    Put(Target("f.txt"), "f", 0);
-    engine.StartJournal();
-    EXPECT_EQ(0, RunReporting("rmdir " + Q(Target("f.txt"))));
-    engine.CommitJournal();
-    EXPECT_EQ("f", ReadFile(Target("f.txt")));
+    EXPECT_EQ("f", ReadFileText(Target("full\\f.txt")));
 }
 
 TEST_F(FileCommandsTest, PathsTooLongForWindowsAreRefusedUntouched) {
@@ -329,7 +309,7 @@ TEST_F(FileCommandsTest, PathsTooLongForWindowsAreRefusedUntouched) {
     const std::string tooLong = dir + std::string(260 - dir.size(), 'g');
 
     EXPECT_EQ(1, Run("copy \"x.dll\", " + Q(fits)));
-    EXPECT_EQ("x", ReadFile(fits));
+    EXPECT_EQ("x", ReadFileText(fits));
     EXPECT_EQ(1, Run("del " + Q(fits)));
 
     const char* statements[] = {"copy \"x.dll\", ", "mkdir ", "rmdir ", "del "};

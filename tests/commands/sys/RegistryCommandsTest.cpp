@@ -134,7 +134,7 @@ TEST_F(RegistryCommandsTest, RegGetValueReadsTextsNumbersAndDefaults) {
 
 class RegChangeRefTest : public RegistryCommandsTest {
 protected:
-    RegChangeRefTest() { WriteFile(file, "shared"); }
+    RegChangeRefTest() { WriteFileText(file, "shared"); }
     RegValue Count() { return ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str()); }
     int Change(const std::string& rest) { return Run("regChangeRef \"" + file + "\", " + rest); }
     const std::string file = Target("shared.dll");
@@ -147,7 +147,7 @@ TEST_F(RegChangeRefTest, FileOnDiskWithoutCountBecomesTwoAndUndoesByOne) {
     EXPECT_EQ(std::vector<std::string>{"  regChangeRef \"" + file + "\",-1,\"\""}, UndoLines());
     engine.RollBack();
     EXPECT_EQ(1u, Count().Dword()) << "the undo line takes back exactly the change";
-    EXPECT_TRUE(Exists(file));
+    EXPECT_TRUE(PathExists(file));
 }
 
 TEST_F(RegChangeRefTest, LastUserTakesCountAndFileUnlessKept) {
@@ -156,12 +156,12 @@ TEST_F(RegChangeRefTest, LastUserTakesCountAndFileUnlessKept) {
     EXPECT_EQ(1, Change("-1, \"L\""));
     EXPECT_TRUE(Count().exists);
     EXPECT_EQ(0u, Count().Dword());
-    EXPECT_TRUE(Exists(file));
+    EXPECT_TRUE(PathExists(file));
     EXPECT_EQ(std::vector<std::string>{"  regChangeRef \"" + file + "\",1,\"l\""}, UndoLines());
 
     EXPECT_EQ(1, Change("-1"));
     EXPECT_FALSE(Count().exists);
-    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(PathExists(file));
 }
 
 TEST_F(RegChangeRefTest, TextCountIsReadAndWrittenBackAsDword) {
@@ -177,7 +177,7 @@ TEST_F(RegChangeRefTest, UnreadableCountChangesNothingAndRecordsNothing) {
     engine.StartJournal();
     EXPECT_EQ(1, Change("-1"));
     EXPECT_EQ(REG_BINARY, Count().type);
-    EXPECT_TRUE(Exists(file));
+    EXPECT_TRUE(PathExists(file));
     EXPECT_TRUE(UndoLines().empty());
 }
 

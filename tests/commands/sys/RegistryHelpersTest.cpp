@@ -6,9 +6,8 @@
 
 #include "commands/RegistryHelpers.h"
 #include "commands/Win32Calls.h"
-#include "tests/commands/sys/SysTestSupport.h"
+#include "tests/rollback/RollbackTestSupport.h"
 
-using namespace sys_test;
 using tolv::ChangeSharedDllCount;
 using tolv::DeleteRegTree;
 using tolv::kSharedDllsKey;

@@ -4,9 +4,7 @@
 
 #include "commands/PathHelpers.h"
 #include "commands/RestartFileOps.h"
-#include "tests/commands/sys/SysTestSupport.h"
-
-using namespace sys_test;
+#include "tests/rollback/RollbackTestSupport.h"
 
 namespace {
 
@@ -21,7 +19,7 @@ protected:
         tolv::SetWindowsDirectoryForTesting(nullptr);
         tolv::OverrideIsWindowsNT(-1);
     }
-    std::string Ini() const { return ReadFile(windows / "WININIT.INI"); }
+    std::string Ini() const { return ReadFileText(windows / "WININIT.INI"); }
 
     ScratchFolder windows;
 };
@@ -42,8 +40,8 @@ TEST_F(Win95RestartTest, ReplacementIsOneEntryPerTargetNewestWins) {
 }
 
 TEST_F(Win95RestartTest, ExistingFileKeepsItsOtherSectionsAndEntries) {
-    WriteFile(windows / "WININIT.INI",
-              "[Other]\nnul=keep\n\n[rename]\nC:\\a.dll=C:\\b.tmp\n\n[Last]\nx=1");
+    WriteFileText(windows / "WININIT.INI",
+                  "[Other]\nnul=keep\n\n[rename]\nC:\\a.dll=C:\\b.tmp\n\n[Last]\nx=1");
     tolv::ScheduleDeleteAtRestart("C:\\App\\gone.dll");
     EXPECT_EQ(
         "[Other]\r\nnul=keep\r\n\r\n[rename]\r\nC:\\a.dll=C:\\b.tmp\r\nnul=C:\\App\\gone.dll\r\n"
@@ -85,8 +83,8 @@ protected:
 
 TEST_F(NtRestartTest, ReplacementOverwritesAndDeletionHasNoTarget) {
     const std::string temp = folder / "ktx1.tmp", target = folder / "drv.dll";
-    WriteFile(temp, "new");
-    WriteFile(target, "old");
+    WriteFileText(temp, "new");
+    WriteFileText(target, "old");
     tolv::ScheduleReplaceAtRestart(temp.c_str(), target.c_str());
     tolv::ScheduleDeleteAtRestart(target.c_str());
     using namespace std::string_literals;
