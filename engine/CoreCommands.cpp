@@ -26,24 +26,25 @@ int Macro(CScriptEngine& engine, char* args) {
     return 1;
 }
 
-int Set(CScriptEngine& engine, char* args) {
+// set and lset differ only in the table they test and write: the globals, or the frame of
+// the current call. With a value they assign it; with the variable alone they only test it.
+int AssignOrTest(CScriptEngine& engine, char* args, bool (CScriptEngine::*has)(const char*) const,
+                 void (CScriptEngine::*assign)(const char*, const char*)) {
     const char* name = nullptr;
     const char* value = "";
     if (ParseArgs(engine, args, nullptr, "vS", &name, &value) < 2) {
-        return engine.HasGlobalVar(name) ? 1 : 0;
+        return (engine.*has)(name) ? 1 : 0;
     }
-    engine.SetGlobalVar(name, value);
+    (engine.*assign)(name, value);
     return 1;
 }
 
+int Set(CScriptEngine& engine, char* args) {
+    return AssignOrTest(engine, args, &CScriptEngine::HasGlobalVar, &CScriptEngine::SetGlobalVar);
+}
+
 int LocalSet(CScriptEngine& engine, char* args) {
-    const char* name = nullptr;
-    const char* value = "";
-    if (ParseArgs(engine, args, nullptr, "vS", &name, &value) < 2) {
-        return engine.HasLocalVar(name) ? 1 : 0;
-    }
-    engine.SetLocalVar(name, value);
-    return 1;
+    return AssignOrTest(engine, args, &CScriptEngine::HasLocalVar, &CScriptEngine::SetLocalVar);
 }
 
 int Eval(CScriptEngine& engine, char* args) {
