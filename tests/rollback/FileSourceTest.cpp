@@ -120,37 +120,29 @@ TEST_F(FileSourceTest, ZeroByteAndMultiBlockFilesReportProgressPerBlock) {
                      "Progress 131072", "Progress 196608", "Progress 200000", "End"}));
 }
 
-TEST_F(FileSourceTest, CancelDuringACopyDeletesThePartialFileAndEndsTheCopyOnce) {
-    WriteFileText(media + "\\big.bin", std::string(150000, 'b'));
-    SetFileAttributesA((media + "\\big.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+TEST_F(FileSourceTest, CancelsAndFailuresLeaveNoPartialFileAndEndTheCopyOnce) {
+    WriteFileText(media + "\\a.txt", std::string(150000, 'a'));
+    SetFileAttributesA((media + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     CDirectorySource source(media);
-    host.cancelAtProgress = 2;
-    const std::string to = target + "\\big.bin";
-    EXPECT_EQ(ErrorOf([&] { source.Copy("big.bin", to.c_str(), &host); }), 102);
-    EXPECT_FALSE(PathExists(to));
-    EXPECT_EQ(host.Count("End"), 1);
-    EXPECT_EQ(host.calls.back(), "End");
-
-    // Cancel at the final progress call: the finished copy goes as well.
-    host.calls.clear();
-    host.cancelAtProgress = 5;
-    EXPECT_EQ(ErrorOf([&] { source.Copy("big.bin", to.c_str(), &host); }), 102);
-    EXPECT_FALSE(PathExists(to));
-    EXPECT_EQ(host.Count("End"), 1);
-
-    // Cancel before the destination is opened: a file already there is not the copy's to
-    // delete.
-    WriteFileText(to, "kept");
-    host.calls.clear();
-    host.cancelAtBegin = true;
-    EXPECT_EQ(ErrorOf([&] { source.Copy("big.bin", to.c_str(), &host); }), 102);
-    EXPECT_EQ(ReadFileText(to), "kept");
-    EXPECT_EQ(host.Count("End"), 1);
-}
-
-TEST_F(FileSourceTest, FailuresReturnFalseWithTheWindowsError) {
-    WriteFileText(media + "\\a.txt", std::string(100000, 'a'));
-    CDirectorySource source(media);
+    const std::string to = target + "\\a.txt";
+    // A cancel at Begin comes before the destination is opened: a file already there is not
+    // the copy's to delete. A cancel at the last progress call takes the finished copy too.
+    const struct {
+        int atProgress;
+        bool atBegin;
+    } cancels[] = {{2, false}, {4, false}, {0, true}};
+    for (const auto& c : cancels) {
+        WriteFileText(to, "kept");
+        RecordingHost cancelling;
+        cancelling.cancelAtProgress = c.atProgress;
+        cancelling.cancelAtBegin = c.atBegin;
+        EXPECT_EQ(ErrorOf([&] { source.Copy("a.txt", to.c_str(), &cancelling); }), 102);
+        EXPECT_EQ(PathExists(to), c.atBegin) << c.atProgress;
+        EXPECT_EQ(cancelling.Count("End"), 1) << c.atProgress;
+        EXPECT_EQ(cancelling.calls.back(), "End") << c.atProgress;
+    }
+    SetFileAttributesA((media + "\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(to.c_str());
 
     SetLastError(0);
     EXPECT_FALSE(source.Copy("missing.txt", (target + "\\m.txt").c_str(), &host));
@@ -163,7 +155,6 @@ TEST_F(FileSourceTest, FailuresReturnFalseWithTheWindowsError) {
     EXPECT_EQ(host.Count("End"), 0);
 
     // Every failing call of a copy: a plain failure, no partial file, at most one End.
-    const std::string to = target + "\\a.txt";
     int calls = 0;
     {
         FailureInjector count;
@@ -179,7 +170,7 @@ TEST_F(FileSourceTest, FailuresReturnFalseWithTheWindowsError) {
         inject.Arm(0);
         if (copied) {
             // Only the file times are allowed to fail without failing the copy.
-            EXPECT_EQ(ReadFileText(to), std::string(100000, 'a')) << n;
+            EXPECT_EQ(ReadFileText(to), std::string(150000, 'a')) << n;
         } else {
             EXPECT_EQ(error, DWORD(ERROR_ACCESS_DENIED)) << n;
             EXPECT_FALSE(PathExists(to)) << n;

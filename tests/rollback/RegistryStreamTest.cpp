@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "rollback/RegistryStream.h"
 #include "tests/rollback/RollbackTestSupport.h"
@@ -69,134 +70,133 @@ protected:
 };
 
 TEST_F(RegistryStreamTest, RootNamesMatchInAnyCaseAndOnlyTheShortForms) {
-    EXPECT_EQ(RootKeyFromName("HKLM"), HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(RootKeyFromName("hkcu"), HKEY_CURRENT_USER);
-    EXPECT_EQ(RootKeyFromName("HkCr"), HKEY_CLASSES_ROOT);
-    EXPECT_EQ(RootKeyFromName("hku"), HKEY_USERS);
-    EXPECT_EQ(RootKeyFromName("HKEY_LOCAL_MACHINE"), nullptr);
-    EXPECT_EQ(RootKeyFromName("HKL"), nullptr);
-    EXPECT_EQ(RootKeyFromName("HKLMX"), nullptr);
-    EXPECT_EQ(RootKeyFromName(""), nullptr);
-    EXPECT_STREQ(RootKeyName(HKEY_CLASSES_ROOT), "HKCR");
+    const struct {
+        const char* name;
+        HKEY root;
+    } cases[] = {{"HKLM", HKEY_LOCAL_MACHINE},
+                 {"hkcu", HKEY_CURRENT_USER},
+                 {"HkCr", HKEY_CLASSES_ROOT},
+                 {"hku", HKEY_USERS},
+                 {"HKEY_LOCAL_MACHINE", nullptr},
+                 {"HKL", nullptr},
+                 {"HKLMX", nullptr},
+                 {"", nullptr}};
+    for (const auto& c : cases) EXPECT_EQ(RootKeyFromName(c.name), c.root) << c.name;
     EXPECT_STREQ(RootKeyName(HKEY_USERS), "HKU");
     EXPECT_EQ(RootKeyName(HKEY_CURRENT_CONFIG), nullptr);
 }
 
-TEST_F(RegistryStreamTest, EmptyKeyWithSubtreeIsSixteenBytes) {
-    HKEY key;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Empty", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
-    RegCloseKey(key);
-    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "empty"));
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "Absent"));
-
-    ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "Empty", stream.Get(), true), 0u);
-    Bytes expected;
-    PutEndOfValues(expected);
-    Put32(expected, 0);
-    EXPECT_EQ(stream.All(), expected);
+// Each case sets up HKLM\K, saves it, and compares the stream byte for byte.
+TEST_F(RegistryStreamTest, SavedStreamMatchesTheFormatByteForByte) {
+    auto values = [](std::initializer_list<std::pair<const char*, const char*>> list) {
+        Bytes out;
+        for (const auto& v : list) PutStringValue(out, v.first, v.second);
+        PutEndOfValues(out);
+        return out;
+    };
+    auto cat = [](Bytes a, const Bytes& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    auto dword = [](uint32_t n) {
+        Bytes out;
+        Put32(out, n);
+        return out;
+    };
+    auto nested = [] {
+        WriteString(HKEY_LOCAL_MACHINE, "K", "P", "p");
+        WriteString(HKEY_LOCAL_MACHINE, "K", "Q", "q");
+        WriteString(HKEY_LOCAL_MACHINE, "K\\S", "W", "w");
+    };
+    const Bytes countRecord = {6, 0,   0,   0,   4,   0,   0, 0, 4, 0, 0,
+                               0, 'C', 'o', 'u', 'n', 't', 0, 5, 0, 0, 0};
+    const struct {
+        const char* what;
+        std::function<void()> setUp;
+        bool subtree;
+        DWORD result;
+        Bytes expected;
+    } cases[] = {
+        {"empty key with subtree",
+         [] {
+             HKEY key;
+             RegCreateKeyExA(HKEY_LOCAL_MACHINE, "K", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                             nullptr);
+             RegCloseKey(key);
+         },
+         true, 0, cat(values({}), dword(0))},
+        {"DWORD record", [] { WriteDword(HKEY_LOCAL_MACHINE, "K", "Count", 5); }, false, 0,
+         cat(cat(countRecord, values({})), dword(0))},
+        {"default value has name size 1",
+         [] { WriteString(HKEY_LOCAL_MACHINE, "K", "", "default"); }, true, 0,
+         cat(values({{"", "default"}}), dword(0))},
+        {"nested subkeys", nested, true, 0,
+         cat(cat(cat(values({{"P", "p"}, {"Q", "q"}}), dword(2)),
+                 cat(Bytes{'S', 0}, values({{"W", "w"}}))),
+             cat(dword(0), dword(0)))},
+        {"own values only without subtree", nested, false, 0,
+         cat(values({{"P", "p"}, {"Q", "q"}}), dword(0))},
+        {"value over 4096 bytes ends the list",
+         [] {
+             WriteString(HKEY_LOCAL_MACHINE, "K", "A", "a");
+             WriteValue(HKEY_LOCAL_MACHINE, "K", "Big", REG_BINARY, std::string(4097, 'B').data(),
+                        4097);
+             WriteString(HKEY_LOCAL_MACHINE, "K\\Sub", "S", "s");
+         },
+         true, DWORD(ERROR_MORE_DATA), cat(values({{"A", "a"}}), dword(0))},
+        {"missing key gets only the end marker", [] {}, true, DWORD(ERROR_FILE_NOT_FOUND),
+         dword(0)},
+    };
+    for (const auto& c : cases) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "K");
+        stream.Replace({});
+        c.setUp();
+        EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), c.subtree), c.result)
+            << c.what;
+        EXPECT_EQ(stream.All(), c.expected) << c.what;
+    }
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "K");
 }
 
-TEST_F(RegistryStreamTest, DwordAndDefaultValuesAreSavedAsRecordsAndRestored) {
-    WriteDword(HKEY_CURRENT_USER, "Dev", "Count", 5);
-    ASSERT_EQ(SaveRegTree(HKEY_CURRENT_USER, "Dev", stream.Get(), false), 0u);
-    const Bytes count = {6, 0,   0,   0,   4,   0,   0, 0, 4, 0, 0,
-                         0, 'C', 'o', 'u', 'n', 't', 0, 5, 0, 0, 0};
-    Bytes expected = count;
-    PutEndOfValues(expected);
-    Put32(expected, 0);
-    EXPECT_EQ(stream.All(), expected);
-
-    stream.Replace({});
-    WriteString(HKEY_CURRENT_USER, "Only", "", "default");
-    ASSERT_EQ(SaveRegTree(HKEY_CURRENT_USER, "Only", stream.Get(), true), 0u);
-    expected.clear();
-    PutStringValue(expected, "", "default");  // name size 1
-    PutEndOfValues(expected);
-    Put32(expected, 0);
-    EXPECT_EQ(stream.All(), expected);
-
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Only");
-    stream.Rewind();
-    ASSERT_EQ(RestoreRegTree(HKEY_CURRENT_USER, "Only", stream.Get()), 0u);
-    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, "Only", nullptr), "default");
+TEST_F(RegistryStreamTest, ExactlyTheDataLimitStillFits) {
+    WriteValue(HKEY_LOCAL_MACHINE, "Fits", "Max", REG_BINARY, std::string(4096, 'C').data(), 4096);
+    EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "Fits", stream.Get(), false), 0u);
+    EXPECT_EQ(stream.All().size(), 12u + 4 + 4096 + 12 + 4);
 }
 
-TEST_F(RegistryStreamTest, SubtreeNestsSubkeyBlocksAndRestoresADeletedKey) {
-    WriteString(HKEY_LOCAL_MACHINE, "K", "P", "p");
+TEST_F(RegistryStreamTest, RestoreRecreatesADeletedTreeAndKeepsExtraValues) {
+    WriteString(HKEY_LOCAL_MACHINE, "K", "", "default");
     WriteString(HKEY_LOCAL_MACHINE, "K", "Q", "q");
-    WriteString(HKEY_LOCAL_MACHINE, "K\\S", "W", "w");
-    ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
-    Bytes expected;
-    PutStringValue(expected, "P", "p");
-    PutStringValue(expected, "Q", "q");
-    PutEndOfValues(expected);
-    Put32(expected, 2);
-    PutText(expected, "S");
-    PutStringValue(expected, "W", "w");
-    PutEndOfValues(expected);
-    Put32(expected, 0);  // end of S's subkeys
-    Put32(expected, 0);  // end of K's subkeys
-    EXPECT_EQ(stream.All(), expected);
-
-    // Without the subtree only K's own values are saved.
-    stream.Replace({});
-    ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), false), 0u);
-    Bytes own;
-    PutStringValue(own, "P", "p");
-    PutStringValue(own, "Q", "q");
-    PutEndOfValues(own);
-    Put32(own, 0);
-    EXPECT_EQ(stream.All(), own);
-
-    // Deeper levels come back too.
-    stream.Replace({});
     WriteString(HKEY_LOCAL_MACHINE, "K\\S\\T\\U", "Deep", "d");
     ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "K");
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "k"));
     stream.Rewind();
     ASSERT_EQ(RestoreRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get()), 0u);
-    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", "Q"), "q");
-    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K\\S", "W"), "w");
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "k"));
+    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", nullptr), "default");
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K\\S\\T\\U", "Deep"), "d");
     // The reader stopped exactly at the end of the block.
     EXPECT_EQ(SetFilePointer(stream.Get(), 0, nullptr, FILE_CURRENT), stream.All().size());
-}
 
-TEST_F(RegistryStreamTest, RestoreKeepsValuesAddedAfterTheSave) {
-    WriteString(HKEY_LOCAL_MACHINE, "K", "Old", "1");
-    ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
-    WriteString(HKEY_LOCAL_MACHINE, "K", "Old", "changed");
+    WriteString(HKEY_LOCAL_MACHINE, "K", "Q", "changed");
     WriteString(HKEY_LOCAL_MACHINE, "K", "Extra", "x");
     stream.Rewind();
     ASSERT_EQ(RestoreRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get()), 0u);
-    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", "Old"), "1");
+    EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", "Q"), "q");
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", "Extra"), "x");
 }
 
-TEST_F(RegistryStreamTest, ValueOverTheDataLimitEndsTheListWithMoreData) {
+TEST_F(RegistryStreamTest, ValuesBeforeAnOversizedOneStillRestore) {
     WriteString(HKEY_LOCAL_MACHINE, "K", "A", "a");
     WriteValue(HKEY_LOCAL_MACHINE, "K", "Big", REG_BINARY, std::string(4097, 'B').data(), 4097);
     WriteString(HKEY_LOCAL_MACHINE, "K", "C", "c");
-    WriteString(HKEY_LOCAL_MACHINE, "K\\Sub", "S", "s");
     EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), DWORD(ERROR_MORE_DATA));
-    Bytes expected;
-    PutStringValue(expected, "A", "a");
-    PutEndOfValues(expected);
-    Put32(expected, 0);  // the subkeys are not reached
-    EXPECT_EQ(stream.All(), expected);
-
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "K");
     stream.Rewind();
     ASSERT_EQ(RestoreRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get()), 0u);
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", "A"), "a");
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "K", "C"), "<missing>");
-
-    // Exactly 4096 bytes still fit.
-    stream.Replace({});
-    WriteValue(HKEY_LOCAL_MACHINE, "Fits", "Max", REG_BINARY, std::string(4096, 'C').data(), 4096);
-    EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "Fits", stream.Get(), false), 0u);
-    EXPECT_EQ(stream.All().size(), 12u + 4 + 4096 + 12 + 4);
 }
 
 TEST_F(RegistryStreamTest, EveryTruncationOfAValidStreamFailsCleanly) {
@@ -210,49 +210,24 @@ TEST_F(RegistryStreamTest, EveryTruncationOfAValidStreamFailsCleanly) {
     }
 }
 
+// A value record: name size, data size, type, then the given payload bytes.
+Bytes Record(uint32_t nameSize, uint32_t dataSize, DWORD type, Bytes payload) {
+    Bytes out;
+    Put32(out, nameSize);
+    Put32(out, dataSize);
+    Put32(out, type);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
 TEST_F(RegistryStreamTest, RecordsOutsideTheFormatAreRefusedBeforeReading) {
-    auto restore = [&](const Bytes& bytes) {
-        stream.Replace(bytes);
-        return RestoreRegTree(HKEY_LOCAL_MACHINE, "Bad", stream.Get());
-    };
-    Bytes hugeName;
-    Put32(hugeName, 0xFFFFFFFF);
-    Put32(hugeName, 1);
-    Put32(hugeName, REG_SZ);
-    hugeName.resize(hugeName.size() + 300, 'n');
-    EXPECT_EQ(restore(hugeName), DWORD(ERROR_INVALID_DATA));
-
-    Bytes name261;
-    Put32(name261, 261);
-    Put32(name261, 0);
-    Put32(name261, REG_SZ);
-    name261.resize(name261.size() + 261, 0);
-    EXPECT_EQ(restore(name261), DWORD(ERROR_INVALID_DATA));
-
-    Bytes hugeData;
-    Put32(hugeData, 2);
-    Put32(hugeData, 4097);
-    Put32(hugeData, REG_BINARY);
-    PutText(hugeData, "v");
-    hugeData.resize(hugeData.size() + 4097, 'd');
-    EXPECT_EQ(restore(hugeData), DWORD(ERROR_INVALID_DATA));
-
-    Bytes unterminated;
-    Put32(unterminated, 2);
-    Put32(unterminated, 0);
-    Put32(unterminated, REG_SZ);
-    unterminated.push_back('a');
-    unterminated.push_back('b');
+    Bytes unterminated = Record(2, 0, REG_SZ, {'a', 'b'});
     PutEndOfValues(unterminated);
     Put32(unterminated, 0);
-    EXPECT_EQ(restore(unterminated), DWORD(ERROR_INVALID_DATA));
-
     Bytes hugeSubkey;
     PutEndOfValues(hugeSubkey);
     Put32(hugeSubkey, 100000);
     hugeSubkey.resize(hugeSubkey.size() + 1000, 'k');
-    EXPECT_EQ(restore(hugeSubkey), DWORD(ERROR_INVALID_DATA));
-
     // Nesting deeper than any registry: refused, not a stack overflow.
     Bytes deep;
     for (int i = 0; i < 2000; ++i) {
@@ -260,16 +235,26 @@ TEST_F(RegistryStreamTest, RecordsOutsideTheFormatAreRefusedBeforeReading) {
         Put32(deep, 2);
         PutText(deep, "d");
     }
-    EXPECT_EQ(restore(deep), DWORD(ERROR_INVALID_DATA));
+    Bytes hugeData = Record(2, 4097, REG_BINARY, {'v', 0});
+    hugeData.resize(hugeData.size() + 4097, 'd');
+    const struct {
+        const char* what;
+        Bytes bytes;
+    } cases[] = {
+        {"huge name size", Record(0xFFFFFFFF, 1, REG_SZ, Bytes(300, 'n'))},
+        {"name of 261", Record(261, 0, REG_SZ, Bytes(261, 0))},
+        {"data over 4096", hugeData},
+        {"unterminated name", unterminated},
+        {"huge subkey name", hugeSubkey},
+        {"too deep", deep},
+    };
+    for (const auto& c : cases) {
+        stream.Replace(c.bytes);
+        EXPECT_EQ(RestoreRegTree(HKEY_LOCAL_MACHINE, "Bad", stream.Get()),
+                  DWORD(ERROR_INVALID_DATA))
+            << c.what;
+    }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Bad");
-}
-
-TEST_F(RegistryStreamTest, KeyThatCannotBeOpenedGetsOnlyTheEndMarker) {
-    EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "Absent", stream.Get(), true),
-              DWORD(ERROR_FILE_NOT_FOUND));
-    Bytes expected;
-    Put32(expected, 0);
-    EXPECT_EQ(stream.All(), expected);
 }
 
 }  // namespace

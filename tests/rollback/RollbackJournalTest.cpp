@@ -163,69 +163,48 @@ private:
     std::string a_, b_, dir_;
 };
 
-TEST_F(RollbackJournalTest, ReplayGoesOnPastAFailingCall) {
-    int replayCalls = 0;
+// One run of backups, changes and replay in which the failAt-th Win32 call (0: none) of the
+// backup phase or of the replay fails; returns how many calls that phase made.
+int FailOnePhase(JournalRun& run, bool inReplay, int failAt) {
+    CRollbackJournal journal;
+    journal.Open();
+    if (inReplay) run.BackUpAndChange(journal);
+    int calls = 0;
     {
-        JournalRun run(folder);
-        CRollbackJournal clean;
-        clean.Open();
-        run.BackUpAndChange(clean);
-        FailureInjector count;
-        clean.Replay();
-        replayCalls = count.Calls();
-        EXPECT_EQ(run.Restored(), 4);
-    }
-    ASSERT_GT(replayCalls, 8);
-    for (int n = 1; n <= replayCalls; ++n) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software");
-        RemoveTree(folder / "Dir");
-        JournalRun run(folder);
-        {
-            CRollbackJournal failing;
-            failing.Open();
-            run.BackUpAndChange(failing);
-            FailureInjector inject(n);
-            failing.Replay();
-            EXPECT_TRUE(inject.Failed());
+        FailureInjector inject(failAt);
+        if (inReplay) {
+            journal.Replay();
+        } else {
+            run.BackUpAndChange(journal);
         }
-        // One failed call costs at most the one thing it was putting back.
-        EXPECT_GE(run.Restored(), 3) << "failing call " << n;
-        for (const std::string& name : folder.TempFiles())
-            DeleteFileA((folder.Temp() + "\\" + name).c_str());
+        calls = inject.Calls();
+        EXPECT_EQ(failAt != 0, inject.Failed()) << "failing call " << failAt;
     }
+    if (!inReplay) journal.Replay();
+    return calls;
 }
 
-TEST_F(RollbackJournalTest, FailingBackupCallNeverLosesWhatReplayCanRestore) {
-    // Count the calls of a clean backup phase, then fail each one in turn. (Without its
-    // temporary directory a journal can keep nothing; Open is not part of the count.)
-    int backupCalls = 0;
-    {
-        JournalRun run(folder);
-        CRollbackJournal clean;
-        clean.Open();
-        FailureInjector count;
-        run.BackUpAndChange(clean);
-        backupCalls = count.Calls();
-        clean.Replay();
-    }
-    for (int n = 1; n <= backupCalls; ++n) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software");
-        RemoveTree(folder / "Dir");
-        JournalRun run(folder);
-        CRollbackJournal failing;
-        failing.Open();
-        {
-            FailureInjector inject(n);
-            run.BackUpAndChange(failing);
-            EXPECT_TRUE(inject.Failed());
+// Each call of a clean run's backup phase, then of its replay, fails in turn (Open is not
+// counted: without its temporary directory a journal can keep nothing). A failed backup may
+// lose its own item, as the change goes ahead over it; a failed replay call costs at most the
+// one thing it was putting back. Every other item comes back and no file is left missing.
+TEST_F(RollbackJournalTest, FailingCallCostsAtMostItsOwnItem) {
+    for (bool inReplay : {false, true}) {
+        int calls = 0;
+        for (int n = 0; n == 0 || n <= calls; ++n) {
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software");
+            RemoveTree(folder / "Dir");
+            JournalRun run(folder);
+            const int made = FailOnePhase(run, inReplay, n);
+            if (n == 0) calls = made;
+            EXPECT_GE(run.Restored(), n == 0 ? 4 : 3) << inReplay << " failing call " << n;
+            if (!inReplay) {
+                EXPECT_TRUE(folder.TempFiles().empty()) << "failing call " << n;
+            }
+            for (const std::string& name : folder.TempFiles())
+                DeleteFileA((folder.Temp() + "\\" + name).c_str());
         }
-        failing.Replay();
-        // A backup that failed may lose its own item (the change went ahead over it); every
-        // other item comes back, and no file is left missing.
-        EXPECT_GE(run.Restored(), 3) << "failing call " << n;
-        EXPECT_TRUE(folder.TempFiles().empty()) << "failing call " << n;
-        for (const std::string& name : folder.TempFiles())
-            DeleteFileA((folder.Temp() + "\\" + name).c_str());
+        EXPECT_GT(calls, 8) << inReplay;
     }
 }
 

@@ -74,59 +74,49 @@ TEST_F(FileCommandsTest, CopyIntoADirectoryKeepsTheSourceName) {
     EXPECT_FALSE(PathExists("SYSTEM"));
 }
 
-TEST_F(FileCommandsTest, NewerFileQuestionFollowsTheTwoSecondRule) {
+// The source a.dll is written at second 10; each case sets the existing copy's time, runs one
+// copy statement with the host's answer, and checks what was installed and recorded. The cases
+// run in order: the shared count grows from one case to the next.
+TEST_F(FileCommandsTest, CopyOptionsDecideWhetherAnExistingFileIsReplaced) {
     Put(Source("a.dll"), "new", 10);
     const std::string target = Target("a.dll");
-    const std::string copy = "copy \"a.dll\", " + Q(TargetDir()) + ", d";
-
-    Put(target, "old", 11);  // same two-second step: not newer
-    EXPECT_EQ(1, Run(copy));
-    EXPECT_TRUE(host.questions.empty());
-    EXPECT_EQ("new", ReadFileText(target));
-
-    Put(target, "old", 12);
-    host.SetReplaceNewerAnswer(2);
-    engine.StartJournal();
-    EXPECT_EQ(1, Run(copy));
-    EXPECT_EQ(std::vector<std::string>{target}, host.questions);
-    EXPECT_EQ("old", ReadFileText(target));
-    EXPECT_EQ(std::vector<std::string>{"  del " + Q(target)}, UndoLines()) << "kept, still undone";
-
-    host.SetReplaceNewerAnswer(0);
-    EXPECT_EQ(102, Error(copy));
-    EXPECT_EQ("old", ReadFileText(target));
-
-    host.SetReplaceNewerAnswer(1);
-    EXPECT_EQ(1, Run(copy));
-    EXPECT_EQ("new", ReadFileText(target));
-
-    Put(target, "old", 20);
-    EXPECT_EQ(1, Run("copy \"a.dll\", " + Q(target)));
-    EXPECT_EQ(3u, host.questions.size()) << "without d nobody is asked";
-    EXPECT_EQ("new", ReadFileText(target));
-}
-
-TEST_F(FileCommandsTest, SharedFileIsCountedAndReplacedOnlyByANewerOne) {
-    Put(Source("s.dll"), "new", 10);
-    const std::string target = Target("s.dll");
-    Put(target, "old", 10);
-    host.SetReplaceNewerAnswer(1);
-    engine.StartJournal();
-
-    EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", s"));
-    EXPECT_EQ("old", ReadFileText(target)) << "equal time: not copied";
-    EXPECT_EQ(2u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str()).Dword());
-    EXPECT_EQ(std::vector<std::string>{"  del " + Q(target) + ",s"}, UndoLines());
-
-    // Older source, d given and the user says replace: a shared file still stays.
-    Put(target, "old", 30);
-    EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", ds"));
-    EXPECT_EQ("old", ReadFileText(target));
-    EXPECT_EQ(3u, ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str()).Dword());
-
-    Put(target, "old", 2);
-    EXPECT_EQ(1, Run("copy \"s.dll\", " + Q(TargetDir()) + ", s"));
-    EXPECT_EQ("new", ReadFileText(target));
+    const struct {
+        int targetSecond;
+        const char* options;
+        int answer;
+        int result;  // 102: the statement fails with it
+        const char* content;
+        bool asked;
+        DWORD sharedCount;       // 0: not checked
+        const char* undoSuffix;  // nullptr: not checked
+    } cases[] = {
+        {11, ", d", 1, 1, "new", false, 0, nullptr},  // same two-second step: not newer
+        {12, ", d", 2, 1, "old", true, 0, ""},        // kept, still undone
+        {12, ", d", 0, 102, "old", true, 0, nullptr}, {12, ", d", 1, 1, "new", true, 0, nullptr},
+        {20, "", 1, 1, "new", false, 0, nullptr},     // without d nobody is asked
+        {10, ", s", 1, 1, "old", false, 2, ",s"},     // equal time: not copied, counted
+        {30, ", ds", 1, 1, "old", true, 3, nullptr},  // a shared file stays even if told to go
+        {2, ", s", 1, 1, "new", false, 4, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string statement = "copy \"a.dll\", " + Q(TargetDir()) + c.options;
+        SCOPED_TRACE(statement + " over second " + std::to_string(c.targetSecond));
+        Put(target, "old", c.targetSecond);
+        host.questions.clear();
+        host.SetReplaceNewerAnswer(c.answer);
+        engine.StartJournal();
+        EXPECT_EQ(c.result, c.result == 102 ? Error(statement) : Run(statement));
+        EXPECT_EQ(c.content, ReadFileText(target));
+        EXPECT_EQ(c.asked, !host.questions.empty());
+        if (c.sharedCount) {
+            EXPECT_EQ(c.sharedCount,
+                      ReadValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str()).Dword());
+        }
+        if (c.undoSuffix) {
+            EXPECT_EQ(std::vector<std::string>{"  del " + Q(target) + c.undoSuffix}, UndoLines());
+        }
+        engine.CommitJournal();
+    }
 }
 
 TEST_F(FileCommandsTest, FileInUseIsReplacedAtRestartWhenAllowed) {
@@ -158,7 +148,6 @@ TEST_F(FileCommandsTest, CopyIsReadOnlyExactlyWhenAskedTo) {
     Put(Source("ro.dll"), "ro", 10);
     SetFileAttributesA(Source("ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
     Put(Source("rw.dll"), "rw", 10);
-
     EXPECT_EQ(1, Run("copy \"ro.dll\", " + Q(TargetDir()) + ", \"xq\""));
     EXPECT_EQ("writable", Attributes(Target("ro.dll")));
     EXPECT_EQ(1, Run("copy \"rw.dll\", " + Q(TargetDir()) + ", R"));
