@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/FileSource.h"
+#include "tests/engine/EngineTestSupport.h"
 #include "tests/rollback/RecordingHost.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
@@ -14,14 +15,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (int code) {
-        return code;
-    }
-    return 0;
-}
+using engine_test::ErrorOf;
 
 FILETIME TimeOf(WORD year, WORD second) {
     SYSTEMTIME parts = {year, 3, 0, 4, 10, 20, second, 500};

@@ -10,6 +10,7 @@
 #include "engine/ScriptEngine.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
+#include "tests/engine/EngineTestSupport.h"
 #include "tests/rollback/RecordingHost.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
@@ -48,14 +49,7 @@ const ScriptCommand kTestCommands[] = {
     {nullptr, nullptr},
 };
 
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (int code) {
-        return code;
-    }
-    return 0;
-}
+using engine_test::ErrorOf;
 
 class RollbackEngineTest : public ::testing::Test {
 protected:
