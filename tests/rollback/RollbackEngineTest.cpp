@@ -65,6 +65,17 @@ protected:
         engine.Load(path.c_str());
         engine.SetGlobalVar("OUT", out.c_str());  // Load empties the globals
     }
+    // Runs Install inside the journal after backing up and overwriting driver.dll, the way
+    // copy does; returns the file's path.
+    std::string InstallOverAFile() {
+        const std::string file = folder / "driver.dll";
+        WriteFileText(file, "original");
+        engine.StartJournal();
+        engine.GetJournal().BackupFile(file.c_str());
+        WriteFileText(file, "installed");
+        engine.CallProc("Install");
+        return file;
+    }
 
     ScratchRoots roots;
     TempFolder folder;
@@ -93,12 +104,7 @@ TEST_F(RollbackEngineTest, UndoLinesRunNewestFirstAndThenTheJournalIsReplayed) {
         "proc Handler\r\n"
         "note handler\r\n"
         "endp\r\n");
-    const std::string file = folder / "driver.dll";
-    WriteFileText(file, "original");
-    engine.StartJournal();
-    engine.GetJournal().BackupFile(file.c_str());
-    WriteFileText(file, "installed");
-    engine.CallProc("Install");  // "end" leaves the stop mode set
+    const std::string file = InstallOverAFile();  // "end" leaves the stop mode set
     host.calls.clear();
 
     engine.RollBack();
@@ -125,12 +131,7 @@ TEST_F(RollbackEngineTest, ErrorInsideDefaultRollbackStopsTheReplayAndRollbackMo
         "rback_add abort\r\n"
         "rback_add note C\r\n"
         "endp\r\n");
-    const std::string file = folder / "driver.dll";
-    WriteFileText(file, "original");
-    engine.StartJournal();
-    engine.GetJournal().BackupFile(file.c_str());
-    WriteFileText(file, "installed");
-    engine.CallProc("Install");
+    const std::string file = InstallOverAFile();
     host.calls.clear();
 
     EXPECT_EQ(ErrorOf([&] { engine.RollBack(); }), ScriptError::kAborted);
