@@ -6,5 +6,8 @@
 
 // copy, mkdir, rmdir, del.
 extern const ScriptCommand kFileCommands[];
+// getInfo, fileAccess, freeSpace, getErrorString, fileSize, isAdmin, shortcut, run: the
+// system half of the file and system table, registered right after kFileCommands.
+extern const ScriptCommand kSystemCommands[];
 // regDel, regSZ, regDW, regGetValue, regChangeRef.
 extern const ScriptCommand kRegistryCommands[];

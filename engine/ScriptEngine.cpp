@@ -59,6 +59,7 @@ CScriptEngine::CScriptEngine() {
     RegisterCommands(kRollbackCommands);
     RegisterCommands(kDialogueCommands);
     RegisterCommands(kFileCommands);
+    RegisterCommands(kSystemCommands);
     RegisterCommands(kRegistryCommands);
 }
 

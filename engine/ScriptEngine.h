@@ -22,6 +22,7 @@
 #include "engine/ScriptError.h"
 #include "rollback/RollbackScript.h"
 
+class CComSession;
 class CInstallHost;
 class CRollbackJournal;
 class CScriptEngine;
@@ -173,6 +174,11 @@ public:
     // onErrorProc, if any, is called with the arguments "winError, text". Returns 0.
     int ReportWinError(int winError, const char* text);
 
+    // ---- COM (commands/ComSession.cpp)
+    // This engine's use of COM, which the shortcut command initialises with its first link;
+    // the engine's destruction releases it (DoneCom). Raises 2 without memory.
+    CComSession& GetComSession();
+
 private:
     // The list the interpreter reads: the file's lines, or the rollback lines.
     const CItemArray& ActiveLines() const;
@@ -222,6 +228,12 @@ private:
     CRollbackScript rollbackScript_;
     CFileSourceList fileSources_;
     CDirectorySource* scriptDirSource_ = nullptr;  // owned by fileSources_
+
+    // Declared after everything, so released first: COM goes before the file sources.
+    struct ComSessionDeleter {
+        void operator()(CComSession* session) const;  // where the type is complete
+    };
+    std::unique_ptr<CComSession, ComSessionDeleter> comSession_;
 };
 
 // ---- argument parsing
