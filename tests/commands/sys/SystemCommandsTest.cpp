@@ -171,11 +171,12 @@ std::string ReadLink(const std::string& path) {
         return "<no link object>";
     }
     link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-    std::wstring wide(path.begin(), path.end());
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
     char target[MAX_PATH] = "", args[MAX_PATH] = "", dir[MAX_PATH] = "", about[MAX_PATH] = "",
          icon[MAX_PATH] = "";
     int index = -1, show = -1;
-    if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+    if (SUCCEEDED(file->Load(wide, STGM_READ))) {
         link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
         link->GetArguments(args, MAX_PATH);
         link->GetWorkingDirectory(dir, MAX_PATH);
@@ -196,14 +197,14 @@ TEST_F(SystemCommandsTest, ShortcutSavesALinkThatRollbackRemoves) {
     const std::string padded = dotted + "\\" + std::string(254 - dotted.size(), 'p');
     engine.StartJournal();
     EXPECT_EQ(1, Run("shortcut " + Q(dotted + "\\Setup") + ", " + Q(target) +
-                     ", \"/a #\"b c#\"\"\nshortcut " + Q(Target("Setup.pif")) + ", " + Q(target) +
-                     "\nshortcut " + Q(padded) + ", " + Q(target)));
+                     ", \"/a #\"b c#\"\"\nshortcut " + Q(Target("S\xe9tup.pif")) + ", " +
+                     Q(target) + "\nshortcut " + Q(padded) + ", " + Q(target)));
     const std::vector<std::string> undo = {"  del " + padded + ".lnk",
-                                           "  del " + Target("Setup.pif"),
+                                           "  del " + Target("S\xe9tup.pif"),
                                            "  del " + dotted + "\\Setup.lnk"};
     EXPECT_EQ(undo, UndoLines());
     EXPECT_EQ(target + "|/a \"b c\"|||0|1", ReadLink(dotted + "\\Setup.lnk"));
-    EXPECT_EQ(target + "||||0|1", ReadLink(Target("Setup.pif")));
+    EXPECT_EQ(target + "||||0|1", ReadLink(Target("S\xe9tup.pif")));
     for (const std::string& tooLong : {padded + "x", padded + std::string(40, 'x')}) {
         EXPECT_EQ(0, Run("shortcut " + Q(tooLong) + ", " + Q(target)));
     }
@@ -211,7 +212,7 @@ TEST_F(SystemCommandsTest, ShortcutSavesALinkThatRollbackRemoves) {
     EXPECT_EQ(undo, UndoLines());
     EXPECT_EQ("<unset>", Var("lastWinError"));
     engine.RollBack();
-    for (const char* name : {"My.Apps\\Setup.lnk", "Setup.pif"})
+    for (const char* name : {"My.Apps\\Setup.lnk", "S\xe9tup.pif"})
         EXPECT_FALSE(PathExists(Target(name)));
     EXPECT_FALSE(PathExists(padded + ".lnk"));
 }
