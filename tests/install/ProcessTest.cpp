@@ -138,25 +138,23 @@ TEST_F(ProcessTest, UninstallAllGoesOnPastAFailure) {
     EXPECT_EQ("stays", ReadFile(folder / "lib\\other.txt"));
 }
 
-// Every system command in one installation file (tests/data/install/system_device.pxf),
-// installed and uninstalled by tolvarin.exe: the answers it records are what Windows says.
+// tests/data/install/system_device.pxf: every system command, installed and uninstalled.
 TEST_F(ProcessTest, SystemCommandsInstallAndUninstallEndToEnd) {
-    const std::string device = Device("SystemDevice");
+    const std::string device = Device("SystemDevice"), probe = BinDir() + "\\runprobe.exe";
     char text[1024] = "";
     const std::string dir = std::string(text, GetTempPathA(MAX_PATH, text)) + "TolvSystemDevice";
     CopyFileA(TOLV_TEST_DATA "/install/system_device.pxf", (folder / "setup.pxf").c_str(), FALSE);
-    CopyFileA((BinDir() + "\\runprobe.exe").c_str(), (folder / "runprobe.exe").c_str(), FALSE);
+    CopyFileA(probe.c_str(), (folder / "runprobe.exe").c_str(), FALSE);
     ASSERT_EQ(0, RunTolvarin("/i " + folder / "setup.pxf"));
-    EXPECT_TRUE(FileExists(dir + "\\probe.exe"));
     EXPECT_TRUE(FileExists(dir + "\\Probe.lnk"));
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0, text, sizeof text, nullptr);
     std::replace_if(
         text, text + strlen(text), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, GENERIC_ALL);
     if (manager) CloseServiceHandle(manager);
-    EXPECT_EQ(std::string("3,") + (manager ? "1" : "0") + ",WINNT," + text,
+    EXPECT_EQ("1,1," + std::to_string(ReadFile(probe).size()) + ",3," + (manager ? "1" : "0") +
+                  ",WINNT," + text,
               GetString(DeviceKey(device), "Answers"));
-
     EXPECT_EQ(0, RunTolvarin("/u " + device));
     EXPECT_FALSE(FileExists(dir));
     EXPECT_FALSE(KeyExists(DeviceKey(device)));
