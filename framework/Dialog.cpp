@@ -1,5 +1,62 @@
 #include "framework/Dialog.h"
 
+#include <cwchar>
+
+namespace {
+
+// What DataExchange::Fail throws; caught only by UpdateData.
+struct ExchangeFailed {};
+
+}  // namespace
+
+HWND CDataExchange::PrepareCtrl(int controlId) {
+    m_hWndLastControl = GetDlgItem(m_pDlgWnd->m_hWnd, controlId);
+    m_bEditLastControl = false;
+    return m_hWndLastControl;
+}
+
+HWND CDataExchange::PrepareEditCtrl(int controlId) {
+    PrepareCtrl(controlId);
+    m_bEditLastControl = true;
+    return m_hWndLastControl;
+}
+
+void CDataExchange::Fail() {
+    if (m_bSaveAndValidate && m_hWndLastControl) {
+        SetFocus(m_hWndLastControl);
+        if (m_bEditLastControl) SendMessageW(m_hWndLastControl, EM_SETSEL, 0, -1);
+    }
+    throw ExchangeFailed{};
+}
+
+void DDX_Control(CDataExchange* pDX, int controlId, CWnd& control) {
+    if (!control.m_hWnd) control.m_hWnd = pDX->PrepareCtrl(controlId);
+}
+
+void DDX_Text(CDataExchange* pDX, int controlId, std::wstring& value) {
+    HWND control = pDX->PrepareEditCtrl(controlId);
+    if (!pDX->m_bSaveAndValidate) {
+        SetWindowTextW(control, value.c_str());
+        return;
+    }
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), int(text.size()))));
+    value = text;
+}
+
+void DDV_MaxChars(CDataExchange* pDX, const std::wstring& value, int maxChars) {
+    if (!pDX->m_bSaveAndValidate) {
+        if (pDX->m_hWndLastControl) SendMessageW(pDX->m_hWndLastControl, EM_LIMITTEXT, maxChars, 0);
+        return;
+    }
+    if (value.size() <= static_cast<size_t>(maxChars)) return;
+    std::wstring format = AfxLoadString(AFX_IDP_PARSE_STRING_SIZE);
+    wchar_t message[512] = {};
+    swprintf(message, 512, format.c_str(), maxChars);
+    AfxMessageBox(message, MB_ICONEXCLAMATION);
+    pDX->Fail();
+}
+
 BOOL CDialog::InitModalIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent) {
     m_lpDialogTemplate = dialogTemplate;
     if (parent) m_pParentWnd = parent;
@@ -8,7 +65,7 @@ BOOL CDialog::InitModalIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent)
 
 INT_PTR CDialog::DoModal() {
     if (!m_lpDialogTemplate) return -1;
-    HWND owner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : GetActiveWindow();
+    HWND owner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : GetSafeOwner();
     return DialogBoxIndirectParamW(AfxGetInstanceHandle(), m_lpDialogTemplate, owner, DialogProc,
                                    reinterpret_cast<LPARAM>(this));
 }
@@ -32,8 +89,66 @@ void CDialog::EndDialog(int result) {
     if (m_hWnd) ::EndDialog(m_hWnd, result);
 }
 
-BOOL CDialog::OnMessage(UINT, WPARAM, LPARAM) {
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (UpdateData(TRUE)) EndDialog(IDOK);
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    CDataExchange exchange(this, saveAndValidate);
+    try {
+        DoDataExchange(&exchange);
+    } catch (const ExchangeFailed&) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CDialog::OnCommand(WPARAM, LPARAM) {
     return FALSE;
+}
+
+BOOL CDialog::OnNotify(WPARAM, LPARAM, LRESULT*) {
+    return FALSE;
+}
+
+INT_PTR CDialog::OnMessage(UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: {
+            const UINT id = LOWORD(wParam);
+            if (HIWORD(wParam) == BN_CLICKED && id == IDOK) return OnOK(), TRUE;
+            if (HIWORD(wParam) == BN_CLICKED && id == IDCANCEL) return OnCancel(), TRUE;
+            if (OnCommand(wParam, lParam)) return TRUE;
+            CWinApp* app = AfxGetApp();
+            return app && HIWORD(wParam) <= 1 && app->OnCmdMsg(id);
+        }
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (!OnNotify(wParam, lParam, &result)) return FALSE;
+            SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        case WM_HELP:  // F1: the same as the "&Help" button
+            SendMessageW(m_hWnd, WM_COMMAND, ID_HELP, 0);
+            return TRUE;
+        case WM_COMMANDHELP: {
+            CWinApp* app = AfxGetApp();
+            const BOOL handled = app && m_nIDHelp != 0;
+            if (handled) app->WinHelp(HID_BASE_RESOURCE + m_nIDHelp, HELP_CONTEXT);
+            SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, handled);
+            return TRUE;
+        }
+        default:
+            return OnMessage(message, wParam, lParam);
+    }
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -45,10 +160,6 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     }
     auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!self) return FALSE;
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
-        if (LOWORD(wParam) == IDOK) return self->OnOK(), TRUE;
-        if (LOWORD(wParam) == IDCANCEL) return self->OnCancel(), TRUE;
-    }
     if (message == WM_NCDESTROY) self->m_hWnd = nullptr;
-    return self->OnMessage(message, wParam, lParam);
+    return self->Dispatch(message, wParam, lParam);
 }

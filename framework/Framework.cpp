@@ -1,11 +1,32 @@
 #include "framework/Framework.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <cwchar>
 
 namespace {
 
 CWinApp* gApp = nullptr;
 MessageBoxHook gMessageBoxHook = nullptr;
+HelpHook gHelpHook = nullptr;
+StringLoader gStringLoader = nullptr;
+
+struct FrameworkText {
+    UINT id;
+    const wchar_t* text;
+};
+const FrameworkText kFrameworkTexts[] = {
+    {AFX_IDP_PARSE_STRING_SIZE, L"Enter no more than %d characters."},
+};
+
+bool OpenHelpPage(UINT command, const std::wstring& page) {
+    if (gHelpHook) return gHelpHook(command, page);
+    if (page.empty()) return false;
+    HWND owner = CWnd::GetSafeOwner();
+    return reinterpret_cast<INT_PTR>(
+               ShellExecuteW(owner, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}
 
 std::string ExecutableBaseName() {
     char path[MAX_PATH] = {};
@@ -37,6 +58,55 @@ int CWinApp::Run(HINSTANCE instance, const char* commandLine) {
     m_lpCmdLine = m_cmdLine.data();
     InitInstance();
     return ExitInstance();
+}
+
+BOOL CWinApp::OnCmdMsg(UINT) {
+    return FALSE;
+}
+
+void CWinApp::OnHelp() {
+    HWND window = CWnd::GetSafeOwner();
+    if (!window) window = GetActiveWindow();
+    if (window && SendMessageW(window, WM_COMMANDHELP, 0, 0)) return;
+    WinHelp(0, HELP_FINDER);
+}
+
+void CWinApp::WinHelp(DWORD_PTR data, UINT command) {
+    const wchar_t* page = nullptr;
+    if (command == HELP_CONTEXT) {
+        for (size_t i = 0; i < m_helpTopicCount; ++i) {
+            if (m_helpTopics[i].context == data) page = m_helpTopics[i].page;
+        }
+    }
+    // A context without a page of its own, and the contents commands, show the contents.
+    if (!page && command != HELP_QUIT) page = m_helpContents;
+    std::wstring path;
+    if (page && !m_helpFolder.empty()) path = m_helpFolder + L"\\" + page;
+    OpenHelpPage(command, path);
+}
+
+HelpHook SetHelpHook(HelpHook hook) {
+    HelpHook previous = gHelpHook;
+    gHelpHook = hook;
+    return previous;
+}
+
+void SetStringLoader(StringLoader loader) {
+    gStringLoader = loader;
+}
+
+std::wstring AfxLoadString(UINT id) {
+    if (gStringLoader) {
+        std::wstring text = gStringLoader(id);
+        if (!text.empty()) return text;
+    }
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(AfxGetInstanceHandle(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (length > 0) return std::wstring(text, length);
+    for (const FrameworkText& entry : kFrameworkTexts) {
+        if (entry.id == id) return entry.text;
+    }
+    return {};
 }
 
 CWinApp* AfxGetApp() {

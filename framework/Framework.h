@@ -6,6 +6,12 @@
 
 #include <string>
 
+#include "framework/FrameworkIds.h"
+
+// Sent to a window to ask for its help context: it opens its help itself and returns TRUE,
+// or returns FALSE when it has none.
+constexpr UINT WM_COMMANDHELP = 0x0365;
+
 class CWnd {
 public:
     virtual ~CWnd() = default;
@@ -19,6 +25,8 @@ public:
     static HWND GetSafeOwner(CWnd* parent = nullptr);
 
     HWND m_hWnd = nullptr;
+    // The window's help id; its help context is HID_BASE_RESOURCE + this id.
+    UINT m_nIDHelp = 0;
 };
 
 // The application object. WinMain runs InitInstance; when it returns FALSE no message
@@ -36,10 +44,32 @@ public:
     // Runs one application: the body of WinMain.
     int Run(HINSTANCE instance, const char* commandLine);
 
+    // The application's share of command routing (its message map): commands that no
+    // window handled. TRUE when handled.
+    virtual BOOL OnCmdMsg(UINT commandId);
+    // ID_HELP: asks the window the user works in (the main window's last active popup)
+    // for its help context with WM_COMMANDHELP; a window that does not answer gets the
+    // help contents.
+    void OnHelp();
+    // HELP_CONTEXT opens the page of m_helpTopics for the context, HELP_FINDER or
+    // HELP_CONTENTS the contents page; the pages are opened with the system's handler for
+    // them, so there is no help window of ours to close at HELP_QUIT.
+    virtual void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT);
+
     const char* m_pszAppName = nullptr;
     char* m_lpCmdLine = nullptr;
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;
+
+    // Help: the folder of the pages, the contents page and a page for each context.
+    struct HelpTopic {
+        DWORD_PTR context;
+        const wchar_t* page;
+    };
+    std::wstring m_helpFolder;
+    const wchar_t* m_helpContents = nullptr;
+    const HelpTopic* m_helpTopics = nullptr;
+    size_t m_helpTopicCount = 0;
 
 private:
     std::string m_appName;
@@ -54,6 +84,19 @@ HINSTANCE AfxGetInstanceHandle();
 // flags and returns the button id (IDOK, IDYES, ...). A null hook restores the real box.
 using MessageBoxHook = int (*)(const std::wstring& text, UINT flags);
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+
+// Help requests pass through one replaceable function, so that tests can see them without
+// a browser opening: it gets the WinHelp command and the page's full path (empty for
+// HELP_QUIT) and returns whether the page was opened. Null restores the real opening.
+using HelpHook = bool (*)(UINT command, const std::wstring& page);
+HelpHook SetHelpHook(HelpHook hook);
+
+// Framework texts (such as AFX_IDP_PARSE_STRING_SIZE) come through one replaceable loader,
+// so that they follow the program's language; it returns an empty text for an id it lacks,
+// and the framework then uses its own English text.
+using StringLoader = std::wstring (*)(UINT id);
+void SetStringLoader(StringLoader loader);
+std::wstring AfxLoadString(UINT id);
 
 // Shows text in a message box captioned with the application name.
 int AfxMessageBox(const std::wstring& text, UINT flags = MB_OK);
