@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (128) and device image strip (132): a card reader with a
-card in its slot. Run it to regenerate tolvarin.ico and devices.bmp after a change."""
+"""Draws the program's icon (128, in every size Explorer asks for) and device image strip
+(132): a card reader with a card in its slot. Run it to regenerate tolvarin.ico and
+devices.bmp after a change."""
 import struct
+import zlib
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -28,39 +30,69 @@ def reader(size, led):
     return px
 
 
+def png(size, rows):
+    """The picture as a PNG file (Explorer takes the 256-pixel image of an icon as PNG)."""
+    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def dib(size, rows):
+    """The picture as a 32-bit icon image: header, colours bottom-up, an empty AND mask."""
+    xor = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for (r, g, b, a) in row)
+    mask_row = ((size + 31) // 32) * 4
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
+                         len(xor) + mask_row * size, 0, 0, 0, 0)
+    return header + xor + bytes(mask_row * size)
+
+
+# Every size Explorer and the task bar ask for, at 100% to 200% scaling.
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+
+
 def write_ico(path):
     images = []
-    for size in (32, 16):
+    for size in ICON_SIZES:
         rows = reader(size, LED_OK)
-        xor = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for (r, g, b, a) in row)
-        mask_row = ((size + 31) // 32) * 4
-        header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
-                             len(xor) + mask_row * size, 0, 0, 0, 0)
-        images.append((size, header + xor + bytes(mask_row * size)))
+        images.append((size, png(size, rows) if size >= 256 else dib(size, rows)))
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in images:
-        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(data), offset)
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     path.write_bytes(out + b"".join(data for _, data in images))
 
 
 def write_bmp(path):
-    # Two 16x16 images side by side: a working device and a failed one. Magenta marks
-    # the background so an image list can mask it.
-    size, count, key = 16, 2, (255, 0, 255)
-    pics = [reader(size, LED_OK), reader(size, LED_BAD)]
-    width = size * count
+    # Two images 19 by 13 pixels side by side: a started device and any other status, each
+    # a 13-pixel reader in the middle. White marks the background for the image list's mask.
+    cell_w, height, pic = 19, 13, 13
+    key = (255, 255, 255)
+    pics = [reader(pic, LED_OK), reader(pic, LED_BAD)]
+    width = cell_w * len(pics)
     stride = (width * 3 + 3) & ~3
+    left = (cell_w - pic) // 2
     body = b""
-    for y in reversed(range(size)):
+    # The status light, large enough to tell at a glance: 3 by 3 pixels at the bottom right.
+    def light(x, y, colour):
+        inside = cell_w - 5 <= x < cell_w - 2 and height - 4 <= y < height - 1
+        return colour + (255,) if inside else None
+
+    for y in reversed(range(height)):
         row = b""
-        for pic in pics:
-            for (r, g, b, a) in pic[y]:
-                r, g, b = (r, g, b) if a else key
-                row += bytes((b, g, r))
+        for image, led in zip(pics, (LED_OK, LED_BAD)):
+            for x in range(cell_w):
+                r, g, b, a = image[y][x - left] if left <= x < left + pic else (0, 0, 0, 0)
+                r, g, b, a = light(x, y, led) or (r, g, b, a)
+                row += bytes((b, g, r) if a else key[::-1])
         body += row + bytes(stride - len(row))
-    info = struct.pack("<IiiHHIIiiII", 40, width, size, 1, 24, 0, len(body), 2835, 2835, 0, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0)
     path.write_bytes(struct.pack("<2sIHHI", b"BM", 14 + 40 + len(body), 0, 0, 54) + info + body)
 
 

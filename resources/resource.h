@@ -2,6 +2,12 @@
 // templates carry the same ids plus the language offset 1000.
 #pragma once
 
+#include "../framework/FrameworkIds.h"
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 #define IDS_LANGUAGES 0
 #define IDS_DEVICE_NAME 1
 #define IDS_LOGICAL_NAME 2
@@ -33,6 +39,32 @@
 #define IDD_PROGRESS 105
 #define IDD_DETAILS 129
 #define IDD_PARAMETERS 130
+
+// Controls of the main window.
+#define IDC_DEVICE_LIST 1000
+#define IDC_CHANGE 1001
+#define IDC_INSTALL 1002
+#define IDC_UNINSTALL 1003
+#define IDC_SETUP_DRIVER 1004
+#define IDC_CARD_OPERATIONS 1005
+#define IDC_DETAILS 1007
+
+// Value controls of the details dialog.
+#define IDC_INFO_DRIVER_DLL 1008
+#define IDC_INFO_DEVICE_NAME 1009
+#define IDC_INFO_LOGICAL_NAME 1010
+#define IDC_INFO_VENDOR 1011
+#define IDC_INFO_COMMENT 1012
+#define IDC_INFO_VERSION 1013
+#define IDC_INFO_STARTUP 1014
+#define IDC_INFO_STATUS 1015
+
+// Controls of the change-parameters dialog.
+#define IDC_STARTUP_AUTOMATIC 1015
+#define IDC_STARTUP_ON_DEMAND 1016
+#define IDC_STARTUP_DISABLED 1017
+#define IDC_LOGICAL_NAME_EDIT 1018
+#define IDC_PARAMS_DEVICE_NAME 1019
 
 // Controls of the progress window.
 #define IDC_PROGRESS_TEXT 1005
