@@ -1,5 +1,7 @@
 #include "app/Language.h"
 
+#include "framework/Framework.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -123,8 +125,17 @@ bool FindLanguageInList(const std::wstring& list, const char* code, int* offset)
     return true;
 }
 
+// The framework's own texts follow the chosen language too; empty when the module lacks one.
+static std::wstring FrameworkString(UINT id) {
+    const wchar_t* text = nullptr;
+    int length =
+        LoadStringW(gLanguage.module, id + gLanguage.offset, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text ? std::wstring(text, length) : std::wstring();
+}
+
 int InitLanguage(HINSTANCE instance, const char* baseName, const char* programDirectory) {
     if (gLanguage.module) FreeLanguage();
+    SetStringLoader(&FrameworkString);
     gLanguage.instance = instance;
     gLanguage.baseName = baseName ? baseName : "";
     gLanguage.programDirectory = programDirectory ? programDirectory : "";
@@ -137,6 +148,7 @@ int InitLanguage(HINSTANCE instance, const char* baseName, const char* programDi
 }
 
 void FreeLanguage() {
+    SetStringLoader(nullptr);
     ReleaseModule();
     gLanguage.programItself = false;
 }

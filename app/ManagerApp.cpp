@@ -1,7 +1,7 @@
 #include "app/ManagerApp.h"
 
-#include "app/LangDialog.h"
 #include "app/Language.h"
+#include "console/DeviceListDlg.h"
 #include "resources/resource.h"
 
 #include <cstdlib>
@@ -10,6 +10,22 @@ namespace {
 
 constexpr char kLanguageBaseName[] = "Brassolin";
 int gExitCode = 0;
+
+// Help pages, in the folder "help" beside the program: one per window, and the contents.
+const CWinApp::HelpTopic kHelpTopics[] = {
+    {HID_BASE_RESOURCE + IDD_MAIN, L"main-window.html"},
+    {HID_BASE_RESOURCE + IDD_DETAILS, L"device-details.html"},
+    {HID_BASE_RESOURCE + IDD_PARAMETERS, L"change-parameters.html"},
+};
+
+std::wstring HelpFolder() {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    size_t slash = folder.find_last_of(L"\\/");
+    folder.erase(slash == std::wstring::npos ? 0 : slash);
+    return folder + L"\\help";
+}
 
 // Drive and directory of the application name; empty for the default bare name.
 std::string ProgramDirectory(const char* appName) {
@@ -21,6 +37,19 @@ std::string ProgramDirectory(const char* appName) {
 
 }  // namespace
 
+CManagerApp::CManagerApp() : CWinApp(nullptr) {
+    m_helpFolder = HelpFolder();
+    m_helpContents = L"index.html";
+    m_helpTopics = kHelpTopics;
+    m_helpTopicCount = sizeof kHelpTopics / sizeof kHelpTopics[0];
+}
+
+BOOL CManagerApp::OnCmdMsg(UINT commandId) {
+    if (commandId != ID_HELP) return FALSE;
+    OnHelp();
+    return TRUE;
+}
+
 BOOL CManagerApp::InitInstance() {
     gExitCode = 0;
     std::string programDirectory = ProgramDirectory(m_pszAppName);
@@ -29,6 +58,12 @@ BOOL CManagerApp::InitInstance() {
         return FALSE;
     }
     Enable3dControls();
+    // Help in the chosen language, when its pages are there (help\rus); else English.
+    std::wstring languageHelp = m_helpFolder + L"\\" + WideFromAnsi(CurrentLanguageCode());
+    DWORD attributes = GetFileAttributesW(languageHelp.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        m_helpFolder = languageHelp;
+    }
 
     int result = pxInitLibrary(kExclusiveMode);
     if (result == kLibraryInUse) {
@@ -45,8 +80,7 @@ BOOL CManagerApp::InitInstance() {
     if (m_lpCmdLine && *m_lpCmdLine) {
         gExitCode = RunCommandLine(m_lpCmdLine);
     } else {
-        // The device list window; its dialog class takes this place when it is built.
-        CLangDialog mainWindow(IDD_MAIN, nullptr);
+        CDeviceListDlg mainWindow;
         m_pMainWnd = &mainWindow;
         mainWindow.DoModal();
         m_pMainWnd = nullptr;

@@ -6,12 +6,16 @@
 
 class CManagerApp : public CWinApp {
 public:
-    CManagerApp() : CWinApp(nullptr) {}
+    // No application name: the framework takes the executable's base name. Help pages live
+    // in the folder "help" beside the executable.
+    CManagerApp();
     // Selects the language, opens the Device library exclusively, then runs the
     // command-line action or the main window; always FALSE, so no message loop follows.
     BOOL InitInstance() override;
     // The command-line action's exit code when it is non-zero, else the framework's.
     int ExitInstance() override;
+    // The application's message map: ID_HELP opens help for the window in use.
+    BOOL OnCmdMsg(UINT commandId) override;
 };
 
 // The entry points the command-line action uses; tests replace them with fakes.

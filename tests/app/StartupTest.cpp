@@ -1,10 +1,12 @@
-// Start-up while another process holds the Device library exclusively, and error reports.
+// Start-up: the main window for an empty command line, nothing while another process holds
+// the Device library exclusively, and error reports.
 #include "app/ManagerApp.h"
 #include "plixa/Plixa.h"
 #include "resources/resource.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/common/ScratchRegistry.h"
+#include "tests/common/WhileModal.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +24,9 @@ TEST(StartupTest, ALibraryInUseElsewhereEndsStartUpWithItsMessage) {
         ChildProcess holder("plixa_probe.exe", std::to_string(PX_INIT_EXCLUSIVE) + " " + event);
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000));
         CManagerApp app;
-        EXPECT_EQ(0, app.Run(GetModuleHandleW(nullptr), "/x"));  // never reaches the usage box
-        EXPECT_EQ(nullptr, app.m_pMainWnd);
+        WhileModal noWindow([](HWND window) { Click(window, IDCANCEL); });
+        EXPECT_EQ(0, app.Run(GetModuleHandleW(nullptr), ""));
+        EXPECT_FALSE(noWindow.Ran());
         ASSERT_EQ(1u, boxes.boxes.size());
         EXPECT_EQ(UINT(MB_ICONHAND), boxes.boxes[0].flags);
         EXPECT_EQ(0u, boxes.boxes[0].text.find(L"Unable to initialize Plixa library in exclusive"));
@@ -31,6 +34,27 @@ TEST(StartupTest, ALibraryInUseElsewhereEndsStartUpWithItsMessage) {
     CloseHandle(ready);
     // This process released its attempt, and a dead holder's hold ends with it.
     EXPECT_EQ(PX_OK, pxInitLibrary(PX_INIT_EXCLUSIVE));
+    pxDoneLibrary();
+}
+
+TEST(StartupTest, AnEmptyCommandLineRunsTheMainWindowUntilItCloses) {
+    ScratchRegistry registry;
+    ScratchRegistry::SetString("SOFTWARE\\Obrix", "Language", "eng");
+    MessageBoxRecorder boxes;
+    CManagerApp app;
+    HWND shown = nullptr;
+    bool isMainWindow = false;
+    WhileModal close([&](HWND window) {
+        shown = window;
+        isMainWindow = app.m_pMainWnd && app.m_pMainWnd->m_hWnd == window;
+        Click(window, IDOK);
+    });
+    EXPECT_EQ(0, app.Run(GetModuleHandleW(nullptr), ""));
+    EXPECT_TRUE(isMainWindow);
+    EXPECT_FALSE(IsWindow(shown));
+    EXPECT_EQ(nullptr, app.m_pMainWnd);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(PX_OK, pxInitLibrary(PX_INIT_EXCLUSIVE));  // the window's run closed the library
     pxDoneLibrary();
 }
 

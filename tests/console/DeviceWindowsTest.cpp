@@ -1,0 +1,406 @@
+// The main window and its dialogs as real windows over the real Device library, driven by
+// window messages: the list and its buttons, Details, Change, Install and Uninstall, help.
+// The main window stays hidden (created modeless from its template); the dialogs it opens
+// are modal and are handled from inside their own loop.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "app/ManagerApp.h"
+#include "console/DeviceDialogs.h"
+#include "console/DeviceListDlg.h"
+#include "framework/FileDialog.h"
+#include "tests/common/MessageBoxRecorder.h"
+#include "tests/common/WhileModal.h"
+#include "tests/console/ConsoleTestSupport.h"
+
+using console_test::LanguageScope;
+using namespace std::string_literals;
+using console_test::WindowText;
+
+namespace {
+
+const std::string kTestDriver = TOLV_BIN_DIR "/plixa_testdriver.dll";
+const std::string kBareDriver = TOLV_BIN_DIR "/plixa_bare_driver.dll";
+
+std::string Key(const std::string& device) {
+    return "Software\\Obrix\\Plixa\\Devices\\" + device;
+}
+
+void AddDevice(const std::string& name, DWORD startup, const std::string& driver,
+               const std::string& logical = "", DWORD version = 0) {
+    ScratchRegistry::SetString(Key(name).c_str(), "DriverDll", driver);
+    ScratchRegistry::SetString(Key(name).c_str(), "LogicalName", logical);
+    ScratchRegistry::SetDword(Key(name).c_str(), "Startup", startup);
+    ScratchRegistry::SetDword(Key(name).c_str(), "Version", version);
+}
+
+// The library, with one device whose record cannot be read, and counted calls.
+std::string gUnreadable;
+int gQueries = 0;
+int gChanges = 0;
+int __stdcall ReadDevice(int index, DeviceInfo* info) {
+    int result = pxGetDeviceInfo(index, info);
+    return result == 0 && gUnreadable == info->deviceName ? PX_ERR_REGISTRY : result;
+}
+int __stdcall Extended(const char* name, unsigned code, void* owner, int* out) {
+    gQueries += (code & kQueryFunction) != 0;
+    return pxExtendedFunction(name, code, owner, out);
+}
+int __stdcall Change(const char* name, int type, const char* logical) {
+    ++gChanges;
+    return pxChangeDeviceSettings(name, type, logical);
+}
+const DeviceApi& TestApi() {
+    static DeviceApi api = [] {
+        DeviceApi a = LibraryDeviceApi();
+        a.getDeviceInfo = ReadDevice;
+        a.extendedFunction = Extended;
+        a.changeDeviceSettings = Change;
+        return a;
+    }();
+    return api;
+}
+
+std::vector<std::pair<UINT, std::wstring>> gHelp;
+bool RecordHelp(UINT command, const std::wstring& page) {
+    gHelp.emplace_back(command, page.substr(page.find_last_of(L"\\/") + 1));
+    return true;
+}
+std::wstring gChosenFile;
+OPENFILENAMEW gChooser;
+std::wstring gFilter;  // the texts of the pairs, each followed by "|"
+INT_PTR ChooseFile(const OPENFILENAMEW& settings, std::wstring& path) {
+    gChooser = settings;
+    gFilter.clear();
+    for (const wchar_t* p = settings.lpstrFilter; *p; p += wcslen(p) + 1) gFilter += p + L"|"s;
+    path = gChosenFile;
+    return gChosenFile.empty() ? IDCANCEL : IDOK;
+}
+
+class DeviceWindows : public testing::Test {
+protected:
+    DeviceWindows() {
+        gUnreadable.clear();
+        gQueries = gChanges = 0;
+        gHelp.clear();
+        SetHelpHook(&RecordHelp);
+        SetFileDialogHook(&ChooseFile);
+        AddDevice("Alpha", PX_STARTUP_AUTOMATIC, kTestDriver, "SCR1:", 0x0102);
+        AddDevice("beta", PX_STARTUP_ON_DEMAND, kTestDriver, "taken:");
+        AddDevice("Gamma", PX_STARTUP_DISABLED, kTestDriver);
+        AddDevice("Delta", PX_STARTUP_ON_DEMAND, "Z:\\missing\\driver.dll", "", 0x0A0F);
+        AddDevice("Epsilon", PX_STARTUP_AUTOMATIC, kBareDriver);
+        EXPECT_EQ(0, pxInitLibrary(0));
+    }
+    ~DeviceWindows() override {
+        app.m_pMainWnd = nullptr;
+        dlg.DestroyWindow();
+        pxDoneLibrary();
+        SetHelpHook(nullptr);
+        SetFileDialogHook(nullptr);
+    }
+    void Open() {
+        ASSERT_TRUE(dlg.CreateIndirect(dlg.m_pTemplate, nullptr));
+        app.m_pMainWnd = &dlg;
+    }
+    int Item(const wchar_t* name) { return dlg.m_list.FindItem(name); }
+    void Focus(const wchar_t* name) {
+        const UINT state = LVIS_FOCUSED | LVIS_SELECTED;
+        dlg.m_list.SetItemState(Item(name), state, state);
+    }
+    std::wstring Focused() {
+        int item = dlg.m_list.GetNextItem(-1, LVNI_FOCUSED);
+        return item < 0 ? L"" : dlg.m_list.GetItemText(item, 0);
+    }
+    bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(dlg.m_hWnd, id)) != FALSE; }
+    // The enabled ones of Details, Change, Uninstall, Setup driver and Card operations.
+    std::string Buttons() {
+        const int ids[] = {IDC_DETAILS, IDC_CHANGE, IDC_UNINSTALL, IDC_SETUP_DRIVER,
+                           IDC_CARD_OPERATIONS};
+        std::string enabled;
+        for (int i = 0; i < 5; ++i) enabled += Enabled(ids[i]) ? "DCUSO"[i] : '-';
+        return enabled;
+    }
+    // Each row: name, logical name, startup, status, image.
+    std::vector<std::wstring> Rows() {
+        std::vector<std::wstring> rows;
+        for (int i = 0; i < dlg.m_list.GetItemCount(); ++i) {
+            LVITEMW item = {};
+            item.mask = LVIF_IMAGE;
+            item.iItem = i;
+            SendMessageW(dlg.m_list.m_hWnd, LVM_GETITEMW, 0, LPARAM(&item));
+            std::wstring row;
+            for (int c = 0; c < 4; ++c) row += dlg.m_list.GetItemText(i, c) + L"|";
+            rows.push_back(row + std::to_wstring(item.iImage));
+        }
+        return rows;
+    }
+    std::string DriverCalls(const char* device) {
+        char calls[512] = {};
+        DWORD size = sizeof calls;
+        RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\TolvarinTests\\DriverCalls", device,
+                     RRF_RT_REG_SZ, nullptr, calls, &size);
+        return calls;
+    }
+
+    CManagerApp app;
+    LanguageScope language{"eng"};
+    MessageBoxRecorder boxes;
+    CDeviceListDlg dlg{nullptr, TestApi()};
+};
+
+TEST_F(DeviceWindows, ListShowsEveryStateSortedAndLeavesOutAnUnreadableRecord) {
+    gUnreadable = "Epsilon";
+    Open();
+    ASSERT_EQ(1u, boxes.boxes.size());  // the unreadable record, reported once
+    EXPECT_EQ(L"The device's registry record cannot be read or written.", boxes.boxes[0].text);
+    EXPECT_EQ(UINT(MB_ICONHAND), boxes.boxes[0].flags);
+    const std::vector<std::wstring> rows = {
+        L"Alpha|SCR1:|Automatic|Success|0",
+        // On demand and not started: started while the list filled.
+        L"beta|taken:|On demand|Success|0",
+        L"Delta||On demand|Error|1",
+        L"Gamma||Disabled|Unknown|1",
+    };
+    EXPECT_EQ(rows, Rows());
+    EXPECT_EQ("init;", DriverCalls("beta"));
+
+    const wchar_t* headers[] = {L"Device name", L"Logical name", L"Startup", L"Status"};
+    const int widths[] = {75, 70, 65, 52};
+    for (int c = 0; c < 4; ++c) {
+        wchar_t text[64] = {};
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = text;
+        column.cchTextMax = 64;
+        SendMessageW(dlg.m_list.m_hWnd, LVM_GETCOLUMNW, c, LPARAM(&column));
+        RECT expected = {0, 0, widths[c], 0};
+        MapDialogRect(dlg.m_hWnd, &expected);
+        EXPECT_EQ(headers[c] + L"|"s + std::to_wstring(expected.right),
+                  text + L"|"s + std::to_wstring(column.cx));
+    }
+    auto images = HIMAGELIST(SendMessageW(dlg.m_list.m_hWnd, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    EXPECT_EQ(std::make_tuple(2, 19, 13), std::make_tuple(ImageList_GetImageCount(images), cx, cy));
+    const LONG styles =
+        LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SORTASCENDING | LVS_NOSORTHEADER;
+    EXPECT_EQ(styles, GetWindowLongW(dlg.m_list.m_hWnd, GWL_STYLE) & (styles | LVS_TYPEMASK));
+
+    // A thousand devices, with long names and texts.
+    // Under the test's scratch key the registry takes no device name of 255 characters.
+    const std::string longName(200, 'z');
+    const std::string longText(1000, 'x');
+    for (int i = 0; i < 995; ++i) AddDevice("Many" + std::to_string(i), 2, "");
+    AddDevice(longName, PX_STARTUP_DISABLED, "", longText);
+    pxRebuildDeviceList(0);
+    dlg.Refresh(false);
+    EXPECT_EQ(1000, dlg.m_list.GetItemCount());
+    EXPECT_EQ(WideFromAnsi(longText),
+              dlg.m_list.GetItemText(Item(std::wstring(200, L'z').c_str()), 1));
+    EXPECT_EQ(1u + 1u, boxes.boxes.size());
+}
+
+TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndAreRecomputedOnlyWhenItMoves) {
+    Open();
+    EXPECT_EQ("-----", Buttons());  // no focused item
+    // A driver with both functions; the same driver, but Disabled; no driver module.
+    const wchar_t* devices[] = {L"Alpha", L"Gamma", L"Delta", L"Alpha"};
+    const char* expected[] = {"DCUSO", "DCU--", "DCU--", "DCUSO"};
+    for (int i = 0; i < 4; ++i) {
+        Focus(devices[i]);
+        EXPECT_EQ(expected[i], Buttons()) << i;
+    }
+    const int queries = gQueries;
+    NMHDR click = {dlg.m_list.m_hWnd, IDC_DEVICE_LIST, UINT(NM_CLICK)};
+    SendMessageW(dlg.m_hWnd, WM_NOTIFY, IDC_DEVICE_LIST, LPARAM(&click));
+    EXPECT_EQ(queries, gQueries);  // the focus stayed
+    Focus(L"beta");
+    EXPECT_EQ(queries + 2, gQueries);
+
+    // A driver function that asks for a restart: the device restarts, the list is refilled
+    // with the same device focused, and Help comes back.
+    ScratchRegistry::SetDword(Key("beta").c_str(), "TestRestart", 1);
+    Click(dlg.m_hWnd, IDC_SETUP_DRIVER);
+    EXPECT_EQ("init;setup:0;shutdown;init;", DriverCalls("beta"));
+    EXPECT_EQ(L"beta", Focused());
+    EXPECT_TRUE(Enabled(ID_HELP));
+    ScratchRegistry::SetDword(Key("beta").c_str(), "TestResult", 7);
+    Click(dlg.m_hWnd, IDC_CARD_OPERATIONS);
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(L"The device's driver reported an error.", boxes.boxes[0].text);
+
+    // Help for this window, and its release when the window goes.
+    Click(dlg.m_hWnd, ID_HELP);
+    dlg.DestroyWindow();
+    const std::vector<std::pair<UINT, std::wstring>> help = {{HELP_CONTEXT, L"main-window.html"},
+                                                             {HELP_QUIT, L""}};
+    EXPECT_EQ(help, gHelp);
+}
+
+TEST_F(DeviceWindows, DetailsShowEveryValue) {
+    Open();
+    Focus(L"Delta");
+    std::wstring values;  // the value controls 1008 to 1015
+    WhileModal details([&](HWND dialog) {
+        for (int id = IDC_INFO_DRIVER_DLL; id <= IDC_INFO_STATUS; ++id)
+            values += WindowText(GetDlgItem(dialog, id)) + L"|";
+        Click(dialog, ID_HELP);
+        Click(dialog, IDCANCEL);
+    });
+    Click(dlg.m_hWnd, IDC_DETAILS);
+    EXPECT_EQ(
+        L"Z:\\missing\\driver.dll|Delta||||10.15|On demand|"
+        L"The device's driver module cannot be loaded.|",
+        values);
+    EXPECT_EQ(L"device-details.html", gHelp.at(0).second);
+
+    // A status for which the library has no text shows "Unknown".
+    DeviceInfo info = {"Gamma", "", "", "", "", 9, 0, -1};
+    CDeviceDetailsDlg dialog(&info, nullptr);
+    ASSERT_TRUE(dialog.CreateIndirect(dialog.m_pTemplate, nullptr));
+    EXPECT_EQ(L"Unknown", WindowText(GetDlgItem(dialog.m_hWnd, IDC_INFO_STATUS)));
+    EXPECT_EQ(L"Unknown", WindowText(GetDlgItem(dialog.m_hWnd, IDC_INFO_STARTUP)));
+}
+
+TEST_F(DeviceWindows, ChangeChecksTheNameBeforeWritingItAndKeepsTheDeviceSelected) {
+    Open();
+    Focus(L"Alpha");
+    std::wstring seen;  // the starting values, what typing gave, the library calls so far
+    WhileModal change([&](HWND dialog) {
+        HWND edit = GetDlgItem(dialog, IDC_LOGICAL_NAME_EDIT);
+        seen = WindowText(GetDlgItem(dialog, IDC_PARAMS_DEVICE_NAME)) + L"|" + WindowText(edit) +
+               (IsDlgButtonChecked(dialog, IDC_STARTUP_AUTOMATIC) ? L"|auto|" : L"|?|");
+        SetWindowTextW(edit, L"");
+        for (wchar_t c : std::wstring(L"scr9/")) SendMessageW(edit, WM_CHAR, c, 0);
+        seen += WindowText(edit);
+        const wchar_t* refused[] = {L"ABCDEFGHIJKLMNOPQRSTUVWXYZ012345:", L"SCR9", L"TAKEN:"};
+        for (const wchar_t* name : refused) {
+            SetWindowTextW(edit, name);
+            Click(dialog, IDOK);
+            seen += L"|" + std::to_wstring(gChanges);
+        }
+        SetWindowTextW(edit, L"SCR9/");
+        CheckRadioButton(dialog, IDC_STARTUP_AUTOMATIC, IDC_STARTUP_DISABLED, IDC_STARTUP_DISABLED);
+        Click(dialog, IDOK);
+    });
+    Click(dlg.m_hWnd, IDC_CHANGE);
+    EXPECT_EQ(L"Alpha|SCR1:|auto|SCR9/|0|0|1", seen);
+    ASSERT_EQ(3u, boxes.boxes.size());
+    EXPECT_EQ(L"Enter no more than 32 characters.", boxes.boxes[0].text);
+    EXPECT_EQ(0u, boxes.boxes[1].text.find(L"The device logical name must be finished by"));
+    EXPECT_EQ(0u, boxes.boxes[2].text.find(L"Entered device logical name already assigned."));
+    EXPECT_EQ(UINT(MB_OK), boxes.boxes[2].flags);
+    EXPECT_EQ(2, gChanges);
+    EXPECT_EQ(L"Alpha", Focused());
+    EXPECT_EQ(L"Alpha|SCR9/|Disabled|Success|0", Rows()[0]);  // the running device stays so
+}
+
+TEST_F(DeviceWindows, InstallAndUninstallThroughTheButtons) {
+    Open();
+    gChosenFile.clear();  // the chooser cancelled: nothing happens
+    Click(dlg.m_hWnd, IDC_INSTALL);
+    EXPECT_EQ(L"Plixa device install file (*.pxf) |*.pxf|", gFilter);
+    EXPECT_EQ(DWORD(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST),
+              gChooser.Flags & (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT));
+    EXPECT_EQ(std::wstring(L"pxf"), gChooser.lpstrDefExt);
+
+    Focus(L"Gamma");
+    gChosenFile = WideFromAnsi(TOLV_BIN_DIR "/sample/setup.pxf");
+    for (wchar_t& c : gChosenFile) c = c == L'/' ? L'\\' : c;  // as the chooser gives it
+    Click(dlg.m_hWnd, IDC_INSTALL);
+    ASSERT_EQ(1u, boxes.boxes.size());  // the confirmation, answered OK
+    EXPECT_NE(std::wstring::npos, boxes.boxes[0].text.find(L"Sample smart card reader 1.0"));
+    EXPECT_EQ(L"SampleReader|SCR1:|On demand|Success|0", Rows()[5]);
+    EXPECT_EQ(L"Gamma", Focused());
+
+    Focus(L"SampleReader");
+    boxes.Answer(IDNO);
+    Click(dlg.m_hWnd, IDC_UNINSTALL);
+    EXPECT_EQ(6, dlg.m_list.GetItemCount());
+    boxes.Answer(IDYES);
+    Click(dlg.m_hWnd, IDC_UNINSTALL);
+    ASSERT_EQ(3u, boxes.boxes.size());
+    EXPECT_EQ(L"Are you sure you want to uninstall device SampleReader?", boxes.boxes[2].text);
+    EXPECT_EQ(UINT(MB_YESNO | MB_DEFBUTTON2), boxes.boxes[2].flags);
+    EXPECT_EQ(5, dlg.m_list.GetItemCount());
+    EXPECT_EQ(-1, Item(L"SampleReader"));
+    EXPECT_EQ(L"", Focused());
+}
+
+// The templates of both languages: the same controls in the same places but for the two
+// value columns the Russian labels push right, and every text translated.
+TEST(DeviceTemplates, BothLanguagesHaveTheDescribedControls) {
+    struct Control {
+        int id, x, y, cx, cy;
+    };
+    const struct {
+        UINT id;
+        std::vector<int> controls;  // id, x, y, cx, cy of those with ids, as placed
+        const wchar_t* texts[2];    // every text in control order
+    } templates[] = {
+        // clang-format off
+        {IDD_MAIN,
+         {1000, 4, 13, 268, 79,   1007, 4, 96, 64, 14,      1001, 72, 96, 64, 14,
+          1005, 140, 96, 64, 14,  1004, 208, 96, 64, 14,    1002, 4, 115, 64, 14,
+          1003, 72, 115, 64, 14,  ID_HELP, 140, 115, 64, 14, IDOK, 208, 115, 64, 14},
+         {L"Tolvarin||&Details...|Ch&ange...|Card &operations...|&Setup driver...|&Install...|"
+          L"&Uninstall...|&Help|&Close|Installed devices:|",
+          L"Tolvarin||&Подробно...|&Изменить...|&Операции...|&Драйвер...|&Установить...|"
+          L"Уд&алить...|&Справка|&Закрыть|Установленные устройства:|"}},
+        {IDD_DETAILS,
+         {IDOK, 60, 117, 50, 14,  IDCANCEL, 113, 117, 52, 14, ID_HELP, 169, 117, 52, 14,
+          1009, 68, 4, 152, 8,    1010, 68, 16, 152, 8,       1011, 68, 28, 152, 8,
+          1012, 68, 40, 152, 8,   1008, 68, 54, 152, 12,      1013, 68, 66, 152, 8,
+          1014, 68, 78, 152, 8,   1015, 68, 90, 152, 8},
+         {L"Details|OK|Cancel|&Help|Device name:|Logical name:|Vendor:|Comment:|Driver DLL:|"
+          L"Driver version:|Driver startup:|Status:|||||||||",
+          L"Подробная информация об устройстве|OK|Отмена|&Справка|Имя устройства:|"
+          L"Логическое имя:|Производитель:|Комментарий:|DLL драйвера:|Версия:|Тип запуска:|"
+          L"Состояние:|||||||||"}},
+        {IDD_PARAMETERS,
+         {1018, 4, 26, 120, 14,   IDOK, 132, 53, 50, 14,      IDCANCEL, 132, 71, 50, 14,
+          ID_HELP, 132, 89, 50, 14, 1015, 10, 60, 108, 10,    1016, 10, 73, 108, 10,
+          1017, 10, 86, 108, 10,  1019, 44, 4, 140, 8},
+         {L"Change parameters||OK|Cancel|&Help|&Automatic|&On demand|&Disabled|"
+          L" &Select startup type: |&Logical name:|Device:||",
+          L"Изменить параметры устройства||OK|Отмена|&Справка|&Автоматический|&По требованию|"
+          L"&Отключен| &Выбирите тип запуска: |&Логическое имя:|Устройство:||"}},
+        // clang-format on
+    };
+    for (int language = 0; language < 2; ++language) {
+        LanguageScope scope(language ? "rus" : "eng");
+        for (const auto& t : templates) {
+            CDialog dialog;
+            ASSERT_TRUE(dialog.CreateIndirect(LoadLangDialog(t.id), nullptr)) << t.id;
+            std::wstring texts = WindowText(dialog.m_hWnd) + L"|";
+            for (HWND c = GetWindow(dialog.m_hWnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                texts += WindowText(c) + L"|";
+            EXPECT_EQ(t.texts[language], texts);
+            for (size_t i = 0; i < t.controls.size(); i += 5) {
+                const int* v = &t.controls[i];
+                Control c = {v[0], v[1], v[2], v[3], v[4]};
+                // Russian: the details' values at x 71 (147 wide), the device name at x 56.
+                const bool shifted =
+                    language && (t.id == IDD_DETAILS ? c.id >= 1008 && c.id <= 1015 : c.id == 1019);
+                if (shifted)
+                    c = t.id == IDD_DETAILS ? Control{c.id, 71, c.y, 147, c.cy}
+                                            : Control{c.id, 56, c.y, 128, c.cy};
+                // The dialog manager converts the place and the size each on its own.
+                RECT expected = {c.x, c.y, c.cx, c.cy}, actual;
+                MapDialogRect(dialog.m_hWnd, &expected);
+                expected.right += expected.left;
+                expected.bottom += expected.top;
+                GetWindowRect(GetDlgItem(dialog.m_hWnd, c.id), &actual);
+                MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&actual), 2);
+                EXPECT_TRUE(EqualRect(&expected, &actual)) << t.id << " control " << c.id;
+            }
+        }
+    }
+}
+
+}  // namespace
