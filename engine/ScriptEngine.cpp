@@ -92,6 +92,12 @@ ScriptCommandHandler CScriptEngine::FindCommand(const char* name) const {
     return it == commands_.end() ? nullptr : it->second;
 }
 
+std::vector<std::string> CScriptEngine::GetCommandNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : commands_) names.push_back(entry.first);
+    return names;
+}
+
 // ---------------------------------------------------------------------------------------
 // Execution
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/FileSource.h"
 #include "engine/ItemArray.h"
@@ -85,6 +86,8 @@ public:
     void RegisterCommands(const ScriptCommand* table, int maxRows = kRegisterAllRows);
     // The handler registered under name (any case), or nullptr.
     ScriptCommandHandler FindCommand(const char* name) const;
+    // The names of all registered commands (stored case), in no particular order.
+    std::vector<std::string> GetCommandNames() const;
 
     // ---- execution
     // Runs one statement: a registered command, else a call of the procedure of that name.
