@@ -2,6 +2,7 @@
 
 #include "app/Language.h"
 #include "console/DeviceListDlg.h"
+#include "install/InstallLog.h"
 #include "resources/resource.h"
 
 #include <cstdlib>
@@ -77,6 +78,7 @@ BOOL CManagerApp::InitInstance() {
         return FALSE;
     }
 
+    OpenInstallLog(m_lpCmdLine);
     if (m_lpCmdLine && *m_lpCmdLine) {
         gExitCode = RunCommandLine(m_lpCmdLine);
     } else {
@@ -86,6 +88,7 @@ BOOL CManagerApp::InitInstance() {
         m_pMainWnd = nullptr;
     }
 
+    CloseInstallLog(gExitCode);
     pxDoneLibrary();
     FreeLanguage();
     return FALSE;

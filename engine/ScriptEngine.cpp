@@ -1,6 +1,7 @@
 // The interpreter: command registry, statements, procedure calls, line expansion and
 // variable scopes. Loading lives in Loader.cpp, the core commands in CoreCommands.cpp.
 #include "engine/ScriptEngine.h"
+#include "engine/RunObserver.h"
 
 #include <charconv>
 #include <cstring>
@@ -116,8 +117,12 @@ int CScriptEngine::ExecuteStatement(char* text) {
     NestingGuard nesting(statementNesting_);
     char* args = SplitWord(text, " \t", word_);
     if (word_.empty()) return 0;
-    if (ScriptCommandHandler handler = FindCommand(word_.c_str())) return handler(*this, args);
-    return CallProc(word_.c_str(), args);
+    CRunObserver* observer = g_runObserver;
+    if (observer) observer->StatementStarting(*this, word_.c_str(), args);
+    const ScriptCommandHandler handler = FindCommand(word_.c_str());
+    const int result = handler ? handler(*this, args) : CallProc(word_.c_str(), args);
+    if (observer) observer->StatementEnded(*this, result);
+    return result;
 }
 
 int CScriptEngine::CallProc(const char* name, char* args) {

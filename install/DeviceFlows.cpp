@@ -12,6 +12,7 @@
 #include "commands/RegistryHelpers.h"
 #include "engine/ScriptEngine.h"
 #include "install/InstallDialogHost.h"
+#include "install/InstallLog.h"
 #include "install/SilentInstallHost.h"
 #include "resources/resource.h"
 
@@ -42,6 +43,17 @@ void RollBackQuietly(CScriptEngine& engine) {
     }
 }
 
+// The script error code of the exception being handled; 0 for any other exception.
+int CaughtCode() {
+    try {
+        throw;
+    } catch (int code) {
+        return code;
+    } catch (...) {
+        return 0;
+    }
+}
+
 void ReportInstallFailure(int code) {
     if (code >= 1 && code <= 99) {
         AfxMessageBox(LangString(IDS_BAD_INSTALL_FILE), MB_OK);
@@ -56,6 +68,7 @@ int RunInstallation(CScriptEngine& engine, const char* path, int interactive) {
     engine.Load(path);
     engine.AddScriptDirSource();
     engine.CallProc("Identify");
+    LogIdentified(engine);
 
     if (_stricmp(engine.GetVar("INST_TYPE"), kDriverType) != 0) {
         if (interactive) AfxMessageBox(LangString(IDS_WRONG_TYPE), MB_ICONHAND);
@@ -115,6 +128,7 @@ bool RunUninstallScript(const char* deviceName, const std::string& path) {
         engine.CommitJournal();
         return true;
     } catch (...) {
+        LogRunFailed(engine, CaughtCode());
         RollBackQuietly(engine);
         return false;
     }
@@ -131,33 +145,36 @@ void DeleteDriverModule(const char* deviceName, const std::string& driver) {
 }  // namespace
 
 int InstallDevice(const char* path, int interactive) {
+    LogRunStart("install from", path);
     CScriptEngine engine;
     CInstallDialogHost host;
     engine.SetHost(&host);
     try {
-        return RunInstallation(engine, path, interactive);
+        return LogRunResult(RunInstallation(engine, path, interactive));
     } catch (int code) {
+        LogRunFailed(engine, code);
         RollBackQuietly(engine);
         if (interactive) ReportInstallFailure(code);
-        return 1;
+        return LogRunResult(1);
     }
 }
 
 int UninstallDevice(const char* deviceName, int interactive) {
+    LogRunStart("uninstall device", deviceName);
     DeviceInfo info = {};
-    if (pxGetDeviceInfo1(deviceName, &info) != 0) return 1;
+    if (pxGetDeviceInfo1(deviceName, &info) != 0) return LogRunResult(1);
     const std::string key = RecordKey(deviceName);
 
     const std::string uninstallScript = ReadRecordValue(key, "Uninstall");
     if (!uninstallScript.empty()) {
         if (!RunUninstallScript(deviceName, uninstallScript)) {
             if (interactive) AfxMessageBox(LangString(IDS_UNINSTALL_FAILED), MB_OK);
-            return 1;
+            return LogRunResult(1);
         }
     } else {
         const std::string driver = ReadRecordValue(key, "DriverDll");
         if (!driver.empty()) DeleteDriverModule(deviceName, driver);
     }
     tolv::DeleteRegTree(HKEY_LOCAL_MACHINE, key.c_str());
-    return 0;
+    return LogRunResult(0);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/Language.h"
+#include "engine/RunObserver.h"
 #include "engine/ScriptError.h"
 #include "resources/resource.h"
 
@@ -143,7 +144,10 @@ void CInstallDialogHost::UpdateProgress(const wchar_t* text, int position) {
 }
 
 int CInstallDialogHost::Prompt(const char* text, const char* type) {
-    return PromptResult(AfxMessageBox(WideFromAnsi(text ? text : ""), PromptFlags(type)));
+    const int answer =
+        PromptResult(AfxMessageBox(WideFromAnsi(text ? text : ""), PromptFlags(type)));
+    RunNote("message \"%s\" type \"%s\": answer %d", text ? text : "", type ? type : "", answer);
+    return answer;
 }
 
 int CInstallDialogHost::AskReplaceNewer(const char* path, const _WIN32_FIND_DATAA*,

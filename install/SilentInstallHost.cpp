@@ -1,5 +1,7 @@
 #include "install/SilentInstallHost.h"
 
+#include "engine/RunObserver.h"
+
 namespace {
 bool IsUpper(char c) {
     return c >= 'A' && c <= 'Z';
@@ -7,9 +9,9 @@ bool IsUpper(char c) {
 char ToUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
-}  // namespace
 
-int CSilentInstallHost::Prompt(const char*, const char* type) {
+// The answer a prompt's default button gives.
+int DefaultAnswer(const char* type) {
     char answer = '\0';
     if (type && type[0] != '\0') {
         for (const char* p = type + 1; *p; ++p) {
@@ -30,6 +32,14 @@ int CSilentInstallHost::Prompt(const char*, const char* type) {
         default:  // OK, Retry, Yes, anything else
             return 1;
     }
+}
+}  // namespace
+
+int CSilentInstallHost::Prompt(const char* text, const char* type) {
+    const int answer = DefaultAnswer(type);
+    RunNote("message \"%s\" type \"%s\" (not shown): answer %d", text ? text : "", type ? type : "",
+            answer);
+    return answer;
 }
 
 int CSilentInstallHost::AskReplaceNewer(const char*, const _WIN32_FIND_DATAA*,

@@ -2,6 +2,7 @@
 // and the rollback script it owns. Kept out of ScriptEngine.cpp because the journal is a
 // Win32 edge; the engine header only knows it by name.
 #include "engine/ScriptEngine.h"
+#include "engine/RunObserver.h"
 
 #include "install/InstallHost.h"
 #include "rollback/RollbackJournal.h"
@@ -28,6 +29,7 @@ void CScriptEngine::CommitJournal() {
 }
 
 void CScriptEngine::AddUndoLine(const char* text) {
+    if (rollbackScript_.IsRecording()) RunNote("undo line: %s", text ? text : "");
     rollbackScript_.AddUndoLine(text ? text : "");
 }
 

@@ -70,6 +70,7 @@
 
 #include "commands/PathHelpers.h"
 #include "commands/Win32Calls.h"
+#include "engine/RunObserver.h"
 #include "rollback/RegistryStream.h"
 
 using tolv::Win32;
@@ -201,6 +202,7 @@ int CRollbackJournal::BackupFile(const char* path) {
         }
         record.movedAside = result != 0;
     }
+    RunNote("backup %s: %s", record.text.c_str() + 1, result ? "done" : "failed");
     records_.push_back(std::move(record));
     return result;
 }
@@ -254,6 +256,7 @@ int CRollbackJournal::Replay() {
     for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
         const std::string& text = it->text;
         if (text.empty()) continue;
+        RunNote("restore %s", text.c_str() + 1);
         switch (text[0]) {
             case kFileRecord:
                 ReplayFile(*it);
