@@ -1,6 +1,5 @@
 #include "commands/CommandCatalog.h"
 
-
 namespace {
 bool SameNoCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
@@ -71,8 +70,9 @@ const CommandInfo kCommandCatalog[] = {
 // clang-format on
 
 const CommandInfo* FindCommandInfo(const char* name) {
+    const char first = static_cast<char>(name[0] | 0x20);  // letters only differ in 0x20
     for (const CommandInfo* row = kCommandCatalog; row->name; ++row) {
-        if (SameNoCase(row->name, name)) return row;
+        if ((row->name[0] | 0x20) == first && SameNoCase(row->name, name)) return row;
     }
     return nullptr;
 }

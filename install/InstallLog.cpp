@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -11,6 +10,7 @@
 #include "commands/CommandCatalog.h"
 #include "engine/RunObserver.h"
 #include "engine/ScriptEngine.h"
+#include "engine/Tokenizer.h"
 #include "commands/Handles.h"
 #include "commands/RegistryHelpers.h"
 
@@ -32,8 +32,15 @@ std::string Utf8FromAnsi(const char* text) {
     return out;
 }
 
+// The process's own environment, which a parent or SetEnvironmentVariable set.
+std::string Environment(const char* name) {
+    char value[MAX_PATH] = "";
+    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    return length > 0 && length < sizeof value ? value : "";
+}
+
 std::string ConfiguredPath() {
-    if (const char* path = std::getenv("TOLVARIN_LOG"); path && *path) return path;
+    if (std::string path = Environment("TOLVARIN_LOG"); !path.empty()) return path;
     std::string value;
     if (tolv::ReadRegString(value, HKEY_LOCAL_MACHINE, kPolicyKey, "Log") == ERROR_SUCCESS)
         return value;
@@ -41,66 +48,75 @@ std::string ConfiguredPath() {
 }
 
 bool TraceWanted() {
-    const char* level = std::getenv("TOLVARIN_LOG_LEVEL");
-    return level && _stricmp(level, "trace") == 0;
+    return _stricmp(Environment("TOLVARIN_LOG_LEVEL").c_str(), "trace") == 0;
 }
 
 class CInstallLog : public CRunObserver {
 public:
     CInstallLog(HANDLE file, bool trace) : file_(file), trace_(trace) {}
 
-    void Write(const std::string& text) {
+    // Statement lines gather in a buffer, flushed with every other event and at 8 KiB, so
+    // that the trace level does not pay one write per statement.
+    void Write(const std::string& text, bool flush = true) {
         SYSTEMTIME t;
         GetLocalTime(&t);
         char stamp[40];
         std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", t.wYear, t.wMonth,
                       t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-        std::string line = stamp + Utf8FromAnsi(text.c_str()) + "\r\n";
+        buffer_ += stamp;
+        buffer_ += Utf8FromAnsi(text.c_str());
+        buffer_ += "\r\n";
+        if (flush || buffer_.size() >= 8192) Flush();
+    }
+
+    void Flush() {
         DWORD written = 0;
         // A failed write is lost, never reported: the log must not change a run.
-        WriteFile(file_.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        if (!buffer_.empty())
+            WriteFile(file_.Get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written,
+                      nullptr);
+        buffer_.clear();
     }
+
+    ~CInstallLog() override { Flush(); }
 
     void StatementStarting(const CScriptEngine& engine, const char* word,
                            const char* args) override {
-        Pending p;
         const CommandInfo* info = FindCommandInfo(word);
-        p.logged = trace_ || engine.IsRollbackMode() || (info && info->flags != 0);
-        if (p.logged || pending_.empty()) {
-            p.where = Where(engine);
-            p.text = word;
-            if (args) p.text += std::string(" ") + args;
-        }
-        pending_.push_back(std::move(p));
+        const bool logged = trace_ || engine.IsRollbackMode() || (info && info->flags != 0);
+        pending_.push_back({logged, {}});
+        if (!logged) return;
+        std::string& text = pending_.back().text;
+        text = Where(engine) + ": " + word;
+        if (args) text += std::string(" ") + args;
     }
 
     void StatementEnded(const CScriptEngine&, int result) override {
         if (pending_.empty()) return;
-        const Pending& p = pending_.back();
-        if (p.logged) Write(p.where + ": " + p.text + " -> " + std::to_string(result));
+        if (pending_.back().logged)
+            Write(pending_.back().text + " -> " + std::to_string(result), false);
         pending_.pop_back();
     }
 
     void Note(const char* text) override { Write(text); }
 
-    // The statement that raised code: the innermost one still running.
+    // The line that raised code, as the file has it.
     void Failed(const CScriptEngine& engine, int code) {
         std::string text = "error " + std::to_string(code);
         if (*ScriptErrorMeaning(code)) text += std::string(" (") + ScriptErrorMeaning(code) + ")";
         text += " at " + Where(engine);
-        for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) {
-            if (it->text.empty()) continue;
-            text += ": " + it->text;
-            break;
-        }
+        const CItemArray& lines = engine.GetLines();
+        const int line = engine.GetCurrentLine();
+        if (!engine.IsRollbackMode() && line >= 0 && line < lines.GetCount() && lines.GetAt(line))
+            text += std::string(": ") + SkipBlanks(lines.GetAt(line));
         pending_.clear();
         Write(text);
     }
 
 private:
     struct Pending {
-        bool logged = false;
-        std::string where, text;
+        bool logged;
+        std::string text;  // where and what, when logged
     };
 
     static std::string Where(const CScriptEngine& engine) {
@@ -111,6 +127,7 @@ private:
     tolv::FileHandle file_;
     bool trace_;
     std::vector<Pending> pending_;
+    std::string buffer_;
 };
 
 std::unique_ptr<CInstallLog> gLog;
