@@ -89,4 +89,43 @@ TEST_F(LogTest, UnwritableLogChangesNoExitCode) {
         {"error 101 (installation aborted by the script) at " + bad + "(8): abort", "exit code 1"});
 }
 
+// The vendor-style example end to end: driver, shared runtime, settings, Start menu entry,
+// the user's choice, and the saved uninstaller that takes it all away again.
+TEST_F(LogTest, VendorExampleInstallsAndUninstalls) {
+    const std::string record = DeviceKey("VendorReader");
+    const std::string settings = "Software\\Obrix Vendor\\VR-200";
+    const std::string vendor =
+        GetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") +
+        "\\Obrix Vendor";
+    const std::string runtime = vendor + "\\Shared\\VendorRuntime.dll";
+    const std::string sharedDlls = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    ASSERT_FALSE(KeyExists(record)) << "the example is installed already";
+
+    ASSERT_EQ(0, RunTolvarin("/i vendor\\setup.pxf"));
+    EXPECT_EQ(vendor + "\\VR-200\\VendorReader.dll", GetString(record, "DriverDll"));
+    EXPECT_EQ(vendor + "\\VR-200", GetString(settings, "InstallDir"));
+    EXPECT_TRUE(FileExists(vendor + "\\VR-200\\vr200.ini"));
+    EXPECT_TRUE(FileExists(runtime));
+    DWORD count = 0, size = sizeof count;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), runtime.c_str(),
+                                          RRF_RT_REG_DWORD, nullptr, &count, &size));
+    ExpectInOrder({"message \"Do you use card applications", "shortcut \"", "VR-200 notes",
+                   "rback_save", "result 0", "exit code 0"});
+    const std::string text = ReadFile(log);
+    const size_t link = text.find("shortcut \"") + 10;
+    const std::string linkPath = text.substr(link, text.find('"', link) - link) + ".lnk";
+    EXPECT_TRUE(FileExists(linkPath)) << linkPath;
+
+    EXPECT_EQ(0, RunTolvarin("/u VendorReader"));
+    EXPECT_FALSE(KeyExists(record));
+    EXPECT_FALSE(KeyExists(settings));
+    EXPECT_FALSE(FileExists(vendor));
+    EXPECT_FALSE(FileExists(linkPath));
+    EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), runtime.c_str(),
+                                          RRF_RT_ANY, nullptr, nullptr, nullptr));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, record.c_str());  // whatever a failure above left
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Obrix Vendor");
+    RemoveTree(vendor);
+}
+
 }  // namespace

@@ -38,6 +38,22 @@ std::vector<std::string> RepositoryFiles() {
     return files;
 }
 
+// The complete installation files shown in the reference (code blocks that begin with the
+// header) must check clean.
+TEST(ReferenceExamples, CheckClean) {
+    std::ifstream in(SourceRoot() / "docs/installation-files.md", std::ios::binary);
+    const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int files = 0;
+    for (size_t at = doc.find("```\n;OBRIX_INST_FILE"); at != std::string::npos;
+         at = doc.find("```\n;OBRIX_INST_FILE", at + 1)) {
+        const size_t begin = at + 4;
+        const std::string file = doc.substr(begin, doc.find("```", begin) - begin);
+        EXPECT_TRUE(pxfcheck::CheckText(file, {}).empty()) << file;
+        ++files;
+    }
+    EXPECT_GE(files, 1);
+}
+
 // The expected diagnostics, and the procedures a language test runs (its "; run:" line, or
 // Main): language tests are no device installations.
 std::vector<std::string> ReadExpected(const fs::path& path, pxfcheck::Options* options) {
