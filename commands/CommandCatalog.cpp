@@ -65,6 +65,15 @@ const CommandInfo kCommandCatalog[] = {
     {"mkdir", CommandInfo::kArgs, "sS", kChanges},
     {"rmdir", CommandInfo::kArgs, "s", kChanges},
     {"del", CommandInfo::kArgs, "sS", kChanges},
+    // system queries, shortcuts and programs
+    {"getInfo", CommandInfo::kArgs, "vs", 0},
+    {"fileAccess", CommandInfo::kArgs, "sS", 0},
+    {"freeSpace", CommandInfo::kArgs, "sD", 0},
+    {"fileSize", CommandInfo::kArgs, "s", 0},
+    {"getErrorString", CommandInfo::kArgs, "vd", 0},
+    {"isAdmin", CommandInfo::kTextIgnored, "", 0},
+    {"shortcut", CommandInfo::kArgs, "ssS", kChanges},
+    {"run", CommandInfo::kArgs, "sS", kChanges},
     {nullptr, CommandInfo::kArgs, nullptr, 0},
 };
 // clang-format on
