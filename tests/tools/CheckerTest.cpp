@@ -103,15 +103,10 @@ TEST(RepositoryFiles, AreFound) {
 // and the catalogue names no command the engine lacks.
 TEST(CommandCatalog, MatchesTheRegisteredCommands) {
     CScriptEngine engine;
-    std::vector<std::string> catalogued;
-    for (const CommandInfo* row = kCommandCatalog; row->name; ++row) {
+    for (const CommandInfo* row = kCommandCatalog; row->name; ++row)
         EXPECT_NE(engine.FindCommand(row->name), nullptr) << row->name;
-        catalogued.push_back(row->name);
-    }
-    for (const std::string& name : engine.GetCommandNames()) {
+    for (const std::string& name : engine.GetCommandNames())
         EXPECT_NE(FindCommandInfo(name.c_str()), nullptr) << name << " has no signature";
-    }
-    EXPECT_EQ(engine.GetCommandNames().size(), catalogued.size());
 }
 
 // Files that cannot hold their own expectations.
