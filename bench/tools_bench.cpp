@@ -4,8 +4,9 @@
 //   check:  pxfcheck on a generated file of 100,000 lines (best of three);
 //   loop:   interpreter statements per second with the installation log off, on, and on at
 //           the trace level (the log in the temporary folder);
-//   sample: tolvarin.exe /i and /u of the sample device (build/bin/sample), as processes,
-//           with the log off and on: the log's cost on a real installation.
+//   sample: InstallDevice and UninstallDevice of the sample device (build/bin/sample), in
+//           this process, with the log off and on: the log's cost on a real
+//           installation, without the noise of starting processes under Wine.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,7 +16,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "app/DeviceActions.h"
+#include "app/DeviceLibrary.h"
 #include "engine/ScriptEngine.h"
 #include "install/InstallLog.h"
 #include "install/SilentInstallHost.h"
@@ -96,39 +100,42 @@ double LoopRate(const char* level) {
     return rate;
 }
 
-// Runs tolvarin.exe with arguments from this program's folder; returns the seconds taken.
-double RunSeconds(const std::string& arguments) {
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const std::string dir = fs::path(self).parent_path().string();
-    std::string commandLine = "\"" + dir + "\\tolvarin.exe\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
+// One installation and uninstallation of the sample device, in seconds.
+double SampleRound() {
     const auto start = Clock::now();
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.c_str(), &startup, &process)) {
-        return -1;
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const int installed = InstallDevice("sample\\setup.pxf", 0);
+    pxRebuildDeviceList(0);
+    const int uninstalled = UninstallDevice("SampleReader", 0);
+    if (installed != 0 || uninstalled != 0) std::printf("sample: a round failed\n");
+    pxRebuildDeviceList(0);
     return Seconds(Clock::now() - start);
 }
 
 void SampleFigure() {
-    const fs::path log = fs::temp_directory_path() / "tolv_tools_bench_sample.log";
-    for (const bool on : {false, true, false, true}) {
-        SetEnvironmentVariableA("TOLVARIN_LOG", on ? log.string().c_str() : nullptr);
-        double best = 1e30;
-        for (int run = 0; run < 3; ++run) {
-            const double install = RunSeconds("/i sample\\setup.pxf");
-            const double uninstall = RunSeconds("/u SampleReader");
-            best = std::min(best, install + uninstall);
-        }
-        std::printf("sample: /i and /u with the log %s: best %.3f s\n", on ? "on " : "off", best);
+    if (pxInitLibrary(kExclusiveMode) != 0) {
+        std::printf("sample: the Device library is in use\n");
+        return;
     }
-    SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
+    const fs::path log = fs::temp_directory_path() / "tolv_tools_bench_sample.log";
+    // Rounds alternate, so that a busy machine slows both sides alike; medians are printed.
+    constexpr int kRounds = 15;
+    std::vector<double> off, on;
+    for (int round = 0; round < kRounds; ++round) {
+        off.push_back(SampleRound());
+        SetEnvironmentVariableA("TOLVARIN_LOG", log.string().c_str());
+        OpenInstallLog("bench");
+        on.push_back(SampleRound());
+        CloseInstallLog(0);
+        SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
+    }
+    std::sort(off.begin(), off.end());
+    std::sort(on.begin(), on.end());
+    const double a = off[kRounds / 2], b = on[kRounds / 2];
+    std::printf(
+        "sample: install and uninstall, median of %d: log off %.1f ms, on %.1f ms "
+        "(%+.1f%%)\n",
+        kRounds, a * 1e3, b * 1e3, (b - a) / a * 100);
+    pxDoneLibrary();
     fs::remove(log);
 }
 
