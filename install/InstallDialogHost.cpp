@@ -154,7 +154,9 @@ int CInstallDialogHost::AskReplaceNewer(const char* path, const _WIN32_FIND_DATA
                                         const _WIN32_FIND_DATAA*) {
     const std::wstring text =
         FormatWithText(LangString(IDS_REPLACE_NEWER), WideFromAnsi(path ? path : ""));
-    switch (AfxMessageBox(text, MB_YESNOCANCEL | MB_DEFBUTTON2)) {
+    const int button = AfxMessageBox(text, MB_YESNOCANCEL | MB_DEFBUTTON2);
+    RunNote("question: replace the newer file %s? button %d", path ? path : "", button);
+    switch (button) {
         case IDYES:
             return 1;
         case IDCANCEL:

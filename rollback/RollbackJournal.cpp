@@ -82,6 +82,14 @@ constexpr char kFileRecord = 'f';
 constexpr char kDirectoryRecord = 'd';
 constexpr char kRegistryRecord = 'r';
 
+// A record as the installation log shows it: what is brought back, and from where.
+std::string ReadableRecord(const std::string& text) {
+    const size_t separator = text.find(kSeparator);
+    if (separator == std::string::npos) return text.substr(1);
+    if (text[0] == kRegistryRecord) return "registry key " + text.substr(separator + 1);
+    return text.substr(1, separator - 1) + " from " + text.substr(separator + 1);
+}
+
 bool EqualsNoCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
         char x = *a, y = *b;
@@ -202,7 +210,7 @@ int CRollbackJournal::BackupFile(const char* path) {
         }
         record.movedAside = result != 0;
     }
-    RunNote("backup %s: %s", record.text.c_str() + 1, result ? "done" : "failed");
+    RunNote("backup of %s: %s", path, result ? "done" : "failed");
     records_.push_back(std::move(record));
     return result;
 }
@@ -232,6 +240,7 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
     Record record;
     record.text = std::string(1, kRegistryRecord) + wanted + LowerHex(offset) + kSeparator + key;
     records_.push_back(std::move(record));
+    RunNote("backup of registry key %s", key.c_str());
     if (!file_ || offset == INVALID_SET_FILE_POINTER) return 0;
     return tolv::SaveRegTree(root, subkey, file_.Get(), subtree != 0) == 0 ? 1 : 0;
 }
@@ -256,7 +265,7 @@ int CRollbackJournal::Replay() {
     for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
         const std::string& text = it->text;
         if (text.empty()) continue;
-        RunNote("restore %s", text.c_str() + 1);
+        if (g_runObserver) RunNote("restore %s", ReadableRecord(text).c_str());
         switch (text[0]) {
             case kFileRecord:
                 ReplayFile(*it);
