@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileSource.h"
+#include "commands/FileSource.h"
 #include "rollback/RegistryStream.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "engine/ScriptEngine.h"
+#include "rollback/EngineState.h"
 
 bool CComSession::InitCom() {
     if (!initialised_) initialised_ = SUCCEEDED(CoInitialize(nullptr));
@@ -18,13 +19,10 @@ void CComSession::DoneCom() {
 }
 
 CComSession& CScriptEngine::GetComSession() {
-    if (!comSession_) {
-        comSession_.reset(new (std::nothrow) CComSession);
-        if (!comSession_) ThrowScriptError(ScriptError::kNoMemory);
+    std::unique_ptr<CComSession>& session = EngineState(*this).comSession;
+    if (!session) {
+        session.reset(new (std::nothrow) CComSession);
+        if (!session) ThrowScriptError(ScriptError::kNoMemory);
     }
-    return *comSession_;
-}
-
-void CScriptEngine::ComSessionDeleter::operator()(CComSession* session) const {
-    delete session;  // DoneCom
+    return *session;
 }

@@ -32,7 +32,7 @@
 #include "commands/SysCommandSupport.h"
 #include "commands/SystemCommandTables.h"
 #include "commands/Win32Calls.h"
-#include "engine/FileSource.h"
+#include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "install/InstallHost.h"
 #include "rollback/RollbackJournal.h"

@@ -27,7 +27,7 @@
 #include "commands/ReportWinError.h"
 #include "commands/SysCommandSupport.h"
 #include "commands/SystemCommandTables.h"
-#include "engine/FileSource.h"
+#include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 
 namespace {

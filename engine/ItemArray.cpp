@@ -7,12 +7,6 @@
 
 #include "engine/ScriptError.h"
 
-void UpperCaseAscii(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-}
-
 // ---------------------------------------------------------------------------------------
 // CItemArray
 

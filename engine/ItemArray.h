@@ -14,13 +14,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/TextCase.h"
+
 // Names are at most this long; longer names raise ScriptError::kTooLong.
 constexpr int kMaxNameLength = 255;
 // A stored "NAME=value" entry, like a script line, is at most this long.
 constexpr int kMaxLineLength = 4095;
-
-// Upper-cases ASCII letters only, as names are stored.
-void UpperCaseAscii(std::string& text);
 
 class CItemArray {
 public:

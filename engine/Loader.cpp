@@ -14,24 +14,14 @@ namespace {
 
 constexpr char kHeader[] = ";OBRIX_INST_FILE";
 constexpr size_t kMaxScriptPath = 259;
+// The most bytes Load reads. Real installation files are a few kilobytes; the bound keeps
+// an endless source (a pipe, a device) from being read until memory runs out.
+constexpr size_t kMaxScriptBytes = 4 * 1024 * 1024;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        char y = b[i];
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // Splits a byte stream into stored lines the way a text-mode read of at most 4095
 // characters per line would: "\r\n" and "\n" end a line, a Ctrl+Z ends the file (editors
@@ -98,9 +88,35 @@ private:
     bool ended_ = false;  // a Ctrl+Z was read: the rest of the stream is not text
 };
 
+// Stores the lines of a byte source in lines and returns their count: produce(feed) calls
+// feed(data, size) with the source's bytes in order. Raises 12 for a first line that is not
+// the header, 11 past kMaxScriptBytes, 2 without memory.
+template <typename Produce>
+int StoreLines(CItemArray& lines, Produce&& produce) {
+    int count = 0;
+    auto store = [&lines, &count](const std::string& line) {
+        if (count == 0 && line != kHeader) ThrowScriptError(ScriptError::kNotInstallFile);
+        lines.Add(line);
+        ++count;
+    };
+    try {
+        LineSplitter splitter;
+        size_t total = 0;
+        produce([&](const char* data, size_t size) {
+            total += size;
+            if (total > kMaxScriptBytes) ThrowScriptError(ScriptError::kUnreadable);
+            splitter.Feed(data, size, store);
+        });
+        splitter.Finish(store);
+    } catch (const std::bad_alloc&) {
+        ThrowScriptError(ScriptError::kNoMemory);
+    }
+    return count;
+}
+
 }  // namespace
 
-void CScriptEngine::Load(const char* path) {
+void CScriptEngine::BeginLoad(const char* path) {
     lines_.Clear();
     macros_.Clear();
     globals_.Clear();
@@ -108,36 +124,40 @@ void CScriptEngine::Load(const char* path) {
     currentLine_ = 0;
     callDepth_ = 0;
     scriptPath_.clear();
-
     if (!path || std::strlen(path) > kMaxScriptPath) ThrowScriptError(ScriptError::kUnreadable);
     scriptPath_ = path;
+}
+
+void CScriptEngine::EndLoad(int lineCount) {
+    // The header alone is no installation file.
+    if (lineCount < 2) ThrowScriptError(ScriptError::kUnreadable);
+    BuildProcTable();
+}
+
+void CScriptEngine::Load(const char* path) {
+    BeginLoad(path);
     // Binary mode, with "\r\n" handled by the splitter, reads the same on every platform.
     FilePtr file(std::fopen(path, "rb"));
     if (!file) ThrowScriptError(ScriptError::kUnreadable);
-
-    int count = 0;
-    auto store = [this, &count](const std::string& line) {
-        if (count == 0 && line != kHeader) ThrowScriptError(ScriptError::kNotInstallFile);
-        lines_.Add(line);
-        ++count;
-    };
-    try {
-        LineSplitter splitter;
+    const int count = StoreLines(lines_, [&file](auto&& feed) {
         std::vector<char> chunk(64 * 1024);
-        for (;;) {
-            size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-            if (got == 0) break;
-            splitter.Feed(chunk.data(), got, store);
+        while (size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get())) {
+            feed(chunk.data(), got);
         }
-        if (std::ferror(file.get())) ThrowScriptError(ScriptError::kUnreadable);
-        splitter.Finish(store);
-    } catch (const std::bad_alloc&) {
-        ThrowScriptError(ScriptError::kNoMemory);
-    }
-    // The header alone is no installation file.
-    if (count < 2) ThrowScriptError(ScriptError::kUnreadable);
+    });
+    if (std::ferror(file.get())) ThrowScriptError(ScriptError::kUnreadable);
     file.reset();
-    BuildProcTable();
+    EndLoad(count);
+}
+
+void CScriptEngine::LoadBytes(const char* data, size_t size, const char* path) {
+    BeginLoad(path);
+    const int count = StoreLines(lines_, [data, size](auto&& feed) {
+        // In pieces, so that the size bound stops an oversized buffer as early as a file.
+        constexpr size_t kPiece = 64 * 1024;
+        for (size_t at = 0; at < size; at += kPiece) feed(data + at, std::min(kPiece, size - at));
+    });
+    EndLoad(count);
 }
 
 void CScriptEngine::BuildProcTable() {

@@ -7,11 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "engine/CoreCommands.h"
+#include "engine/TextCase.h"
 #include "engine/Tokenizer.h"
-#include "commands/CommandTables.h"
-#include "commands/SystemCommandTables.h"
-#include "rollback/RollbackCommands.h"
 
 void ThrowScriptError(int code) {
     throw code;
@@ -23,14 +20,12 @@ bool IsEscapeSecond(char c) {
     return c == '#' || c == ';' || c == '"';
 }
 
-bool EqualsNoCase(const char* a, const char* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
+// Whether the first word of line is "endp" (any case).
+bool IsEndpLine(const char* line) {
+    if (!line) return false;
+    line = SkipBlanks(line);
+    return std::strlen(line) >= 4 && EqualsNoCase(std::string_view(line, 4), "endp") &&
+           (line[4] == '\0' || IsBlank(line[4]));
 }
 
 // Counts one level of statement nesting for the duration of a statement.
@@ -52,17 +47,8 @@ private:
 
 }  // namespace
 
-CScriptEngine::CScriptEngine() {
-    // Built-in command tables, each registered whole. Order: core, then file and system,
-    // then registry commands; a later table's row replaces an earlier row of the same name.
-    RegisterCommands(kCoreCommands);
-    RegisterCommands(kDataCommands);
-    RegisterCommands(kRollbackCommands);
-    RegisterCommands(kDialogueCommands);
-    RegisterCommands(kFileCommands);
-    RegisterCommands(kSystemCommands);
-    RegisterCommands(kRegistryCommands);
-}
+// The default constructor belongs to the layer that opens the command sets (see
+// ScriptEngine.h).
 
 CScriptEngine::~CScriptEngine() = default;
 
@@ -250,17 +236,32 @@ const char* CScriptEngine::LookUpSubstitution(const char* text) {
     return macros_.GetValue(text);
 }
 
+void CScriptEngine::RunningProcRange(int* start, int* end) {
+    if (!(rollbackMode_ && rollbackLines_)) {
+        FindProcByLine(currentLine_, nullptr, start, end);
+        return;
+    }
+    // The rollback runs its own lines, not the installation file's: the procedure being run
+    // is the undo body, up to its "endp" line (or the end of the lines).
+    *start = rollbackBodyIndex_ - 1;
+    *end = rollbackLines_->GetCount();
+    for (int i = rollbackBodyIndex_; i < *end; ++i) {
+        if (IsEndpLine(rollbackLines_->GetAt(i))) *end = i;
+    }
+}
+
 int CScriptEngine::FindLabel(const char* label) {
     int start = 0, end = 0;
-    FindProcByLine(currentLine_, nullptr, &start, &end);
+    RunningProcRange(&start, &end);
+    const CItemArray& lines = ActiveLines();
     const size_t length = std::strlen(label);
     // Lines as written: only a label in the first column can be a jump target.
     for (int i = start + 1; i < end; ++i) {
-        const char* line = lines_.GetAt(i);
+        const char* line = lines.GetAt(i);
         if (!line) continue;
         int labelLength = LabelLength(line);
         if (labelLength > 0 && static_cast<size_t>(labelLength) == length &&
-            EqualsNoCase(line, label, length)) {
+            EqualsNoCase(std::string_view(line, length), label)) {
             return i;
         }
     }

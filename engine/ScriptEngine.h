@@ -10,6 +10,14 @@
 // Command handlers see only the public operations below: ParseArgs for their arguments,
 // GetVar/SetVar/GetVarInt/SetVarInt for variables, GetHost for the user, and the few state
 // operations the control-flow commands need.
+//
+// This folder is the interpreter core: it knows no command table but its own and nothing
+// of Win32. The command sets are opened on an engine from outside, the way an embeddable
+// language opens its libraries on its interpreter: the default constructor is defined by
+// the layer the program links (commands/EngineTables.cpp for the program, registering
+// core, file and system, then registry tables; commands/NativeEngine.cpp for the native
+// build). The journal, rollback script and file source operations at the end of the class
+// are likewise defined above the core, on the per-engine services that layer attaches.
 #pragma once
 
 #include <array>
@@ -18,15 +26,23 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/FileSource.h"
 #include "engine/ItemArray.h"
 #include "engine/ScriptError.h"
-#include "rollback/RollbackScript.h"
 
 class CComSession;
+class CFileSourceList;
 class CInstallHost;
 class CRollbackJournal;
+class CRollbackScript;
 class CScriptEngine;
+
+// What the layers above the core keep per engine (rollback journal and script, file
+// sources, system state such as COM): owned by the engine so that it lives and dies with
+// it, and opaque to the core.
+class CEngineServices {
+public:
+    virtual ~CEngineServices() = default;
+};
 
 // A command handler: the engine and the statement's argument text (after the command word,
 // leading blanks skipped; nullptr when nothing follows). The text lives in the engine's line
@@ -51,6 +67,7 @@ public:
 
     enum StopMode : int { kRunning = 0, kEnded = 1, kReturning = 2 };
 
+    // Registers the command tables of the layer linked in (see the head of this file).
     CScriptEngine();
     virtual ~CScriptEngine();
     CScriptEngine(const CScriptEngine&) = delete;
@@ -65,8 +82,12 @@ public:
     // ---- loading (Loader.cpp)
     // Reads an installation file into the line table and builds the procedure table.
     // Empties lines, macros and globals first; keeps commands. Raises 11 (unreadable, too
-    // short, path over 259 characters), 12 (no header), and BuildProcTable's codes.
+    // short, over 4 MiB, path over 259 characters), 12 (no header), and BuildProcTable's
+    // codes.
     void Load(const char* path);
+    // Load for a file already in memory (size bytes at data): the same rules and codes,
+    // with path taken as the file's name but not opened.
+    void LoadBytes(const char* data, size_t size, const char* path);
     // Rebuilds the procedure table from the line table. Raises 3, 4 or 9 with the current
     // line on the offending line; procedures recorded before it stay.
     void BuildProcTable();
@@ -103,7 +124,8 @@ public:
     // into the line buffer and returns it. Raises 7 past the last line, 3 for an unclosed
     // "#", 1 for an unknown name, 6 for a tenth changing pass, 9 at 4095 characters.
     char* ExpandLine();
-    // The line index of the first-column label in the current procedure (any case).
+    // The line index of the first-column label in the current procedure (any case). In
+    // rollback mode the procedure is the undo body of the rollback lines being run.
     // Raises 1 when the current line is in no procedure or the label is not there.
     int FindLabel(const char* label);
 
@@ -146,12 +168,17 @@ public:
         rollbackBodyIndex_ = bodyIndex;
     }
 
-    // ---- file sources (FileSource.cpp)
+    // ---- services of the layers above: nullptr when none are attached
+    CEngineServices* GetServices() const { return services_.get(); }
+    // Takes ownership; replaces (and destroys) the services attached before.
+    void SetServices(std::unique_ptr<CEngineServices> services) { services_ = std::move(services); }
+
+    // ---- file sources (commands/FileSource.cpp)
     // Puts a source for the directory of the loaded installation file at the front of the
     // file source list; once per engine, later calls do nothing. Raises 2 without memory.
     void AddScriptDirSource();
     // Where copy and fileSize find the files to install.
-    CFileSourceList& GetFileSources() { return fileSources_; }
+    CFileSourceList& GetFileSources();
 
     // ---- rollback (rollback/EngineRollback.cpp)
     // Begins the rollback script and opens the journal: from here on commands back up what
@@ -170,7 +197,7 @@ public:
     void AddUndoLine(const char* text);
     // The backups of this run: BackupFile and BackupRegistryKey before every change.
     CRollbackJournal& GetJournal();
-    CRollbackScript& GetRollbackScript() { return rollbackScript_; }
+    CRollbackScript& GetRollbackScript();
     // The error report of the file and system commands, for a known Windows error code
     // (commands call ReportWinError(engine, text) of commands/ReportWinError.h, which takes
     // the thread's last error): lastWinError := winError, then the procedure named by
@@ -188,6 +215,12 @@ private:
     // The line before the first body line of the procedure a call of name runs.
     int CallStartLine(const char* name);
     CNameValueTable* CurrentFrame() const;
+    // Load's first and last steps: empty the tables and take the path (raises 11 for one
+    // over 259 characters); then check the line count and build the procedure table.
+    void BeginLoad(const char* path);
+    void EndLoad(int lineCount);
+    // The "proc" and "endp" line of the procedure being run, for label lookup.
+    void RunningProcRange(int* start, int* end);
     // Expands in into lineBuffer_ once; returns whether anything was substituted.
     bool ExpandPass(const char* in);
     const char* LookUpSubstitution(const char* text);
@@ -223,20 +256,8 @@ private:
     std::string valueCopy_;
     std::string substName_;
 
-    // Declared last, so destroyed first: file sources, rollback script, journal.
-    struct JournalDeleter {
-        void operator()(CRollbackJournal* journal) const;  // where the type is complete
-    };
-    std::unique_ptr<CRollbackJournal, JournalDeleter> journal_;
-    CRollbackScript rollbackScript_;
-    CFileSourceList fileSources_;
-    CDirectorySource* scriptDirSource_ = nullptr;  // owned by fileSources_
-
-    // Declared after everything, so released first: COM goes before the file sources.
-    struct ComSessionDeleter {
-        void operator()(CComSession* session) const;  // where the type is complete
-    };
-    std::unique_ptr<CComSession, ComSessionDeleter> comSession_;
+    // Declared last, so destroyed first, while the tables it may refer to still stand.
+    std::unique_ptr<CEngineServices> services_;
 };
 
 // ---- argument parsing

@@ -6,22 +6,13 @@
 #include "app/Language.h"
 #include "engine/RunObserver.h"
 #include "engine/ScriptError.h"
+#include "engine/TextCase.h"
 #include "resources/resource.h"
 
 namespace {
 
 bool IsUpper(char c) {
     return c >= 'A' && c <= 'Z';
-}
-
-bool EqualsNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        char x = *a, y = *b;
-        if (IsUpper(x)) x = static_cast<char>(x - 'A' + 'a');
-        if (IsUpper(y)) y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return *a == *b;
 }
 
 UINT IconFlag(char c) {

@@ -1,13 +1,11 @@
 #include "install/SilentInstallHost.h"
 
 #include "engine/RunObserver.h"
+#include "engine/TextCase.h"
 
 namespace {
 bool IsUpper(char c) {
     return c >= 'A' && c <= 'Z';
-}
-char ToUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 // The answer a prompt's default button gives.
@@ -20,7 +18,7 @@ int DefaultAnswer(const char* type) {
                 break;
             }
         }
-        if (answer == '\0') answer = ToUpper(type[1]);
+        if (answer == '\0') answer = ToUpperAscii(type[1]);
     }
     switch (answer) {
         case 'A':  // Abort

@@ -6,6 +6,7 @@
 
 #include "commands/Handles.h"
 #include "commands/Win32Calls.h"
+#include "engine/TextCase.h"
 
 namespace tolv {
 
@@ -21,16 +22,6 @@ const RootName kRoots[] = {
     {"HKCR", HKEY_CLASSES_ROOT},
     {"HKU", HKEY_USERS},
 };
-
-bool EqualsNoCase(std::string_view a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i]) return false;
-    }
-    return true;
-}
 
 // Writes all of data; 0 or the error. A short write without an error code is a full disk.
 DWORD WriteAll(HANDLE file, const void* data, DWORD size) {

@@ -69,6 +69,7 @@
 #include <cstring>
 
 #include "commands/PathHelpers.h"
+#include "engine/TextCase.h"
 #include "commands/Win32Calls.h"
 #include "engine/RunObserver.h"
 #include "rollback/RegistryStream.h"
@@ -88,16 +89,6 @@ std::string ReadableRecord(const std::string& text) {
     if (separator == std::string::npos) return text.substr(1);
     if (text[0] == kRegistryRecord) return "registry key " + text.substr(separator + 1);
     return text.substr(1, separator - 1) + " from " + text.substr(separator + 1);
-}
-
-bool EqualsNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a, y = *b;
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-        if (x == '\0') return true;
-    }
 }
 
 std::string LowerHex(unsigned long value) {

@@ -33,6 +33,19 @@ TEST(Load, FailsOnFilesThatAreNotInstallationFiles) {
     EXPECT_EQ(ErrorOf([&] { engine.Load(longPath.c_str()); }), 11);
 }
 
+TEST(Load, ReadsAtMostFourMebibytesFromAFileOrFromMemory) {
+    // Blank lines up to exactly the limit load; one byte more fails.
+    const std::string header = ";OBRIX_INST_FILE\n";
+    std::string text = header + std::string(4 * 1024 * 1024 - header.size() - 1, ' ') + "\n";
+    CScriptEngine engine;
+    EXPECT_EQ(LoadError(engine, text), 0);
+    EXPECT_EQ(ErrorOf([&] { engine.LoadBytes(text.data(), text.size(), "x.pxf"); }), 0);
+    text += "\n";
+    EXPECT_EQ(LoadError(engine, text), 11);
+    EXPECT_EQ(ErrorOf([&] { engine.LoadBytes(text.data(), text.size(), "x.pxf"); }), 11);
+    EXPECT_STREQ(engine.GetScriptPath().c_str(), "x.pxf");
+}
+
 TEST(Load, StoresEveryLineTrimmedWithEmptyLinesAsNull) {
     CScriptEngine engine;
     LoadText(engine, "; one \t\r\n\r\n   \n  proc Main  \nendp\n\n");

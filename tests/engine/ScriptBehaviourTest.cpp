@@ -94,7 +94,8 @@ TEST_P(ScriptBehaviour, DoesWhatItsCommentsSay) {
     for (const auto& [key, text] : expect) {
         if (key.rfind("var ", 0) != 0) continue;
         std::string actual = "<unknown>";
-        engine_test::ErrorOf([&] { actual = engine.GetVar(key.substr(4).c_str()); });
+        const std::string name = key.substr(4);  // a structured binding cannot be captured
+        engine_test::ErrorOf([&] { actual = engine.GetVar(name.c_str()); });
         EXPECT_EQ(actual, text) << key;
     }
 }

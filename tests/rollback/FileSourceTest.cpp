@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "engine/FileSource.h"
+#include "commands/FileSource.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/rollback/RecordingHost.h"
 #include "tests/rollback/RollbackTestSupport.h"

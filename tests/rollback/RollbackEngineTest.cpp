@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "commands/ReportWinError.h"
-#include "engine/FileSource.h"
+#include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
@@ -139,6 +139,23 @@ TEST_F(RollbackEngineTest, ErrorInsideDefaultRollbackStopsTheReplayAndRollbackMo
     EXPECT_EQ(ReadFileText(file), "installed");  // the journal was not replayed
     EXPECT_FALSE(engine.IsRollbackMode());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"EndRun", "OnRollback", "EndRun"}));
+}
+
+TEST_F(RollbackEngineTest, GotoInAnUndoLineJumpsAmongTheUndoLines) {
+    // The installation file's own "past:" label must not be the target.
+    Load(
+        "proc Install\r\n"
+        "rback_add note A\r\n"
+        "rback_add past: note B\r\n"
+        "rback_add note skipped\r\n"
+        "rback_add goto past\r\n"
+        "endp\r\n"
+        "proc Other\r\n"
+        "past: note file\r\n"
+        "endp\r\n");
+    InstallOverAFile();
+    EXPECT_EQ(ErrorOf([&] { engine.RollBack(); }), 0);
+    EXPECT_EQ(gNotes, (std::vector<std::string>{"B", "A"}));
 }
 
 TEST_F(RollbackEngineTest, RollbackScriptLongerThanTheInstallationFileRunsWhole) {

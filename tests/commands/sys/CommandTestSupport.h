@@ -12,7 +12,7 @@
 #include "commands/PathHelpers.h"
 #include "commands/RestartFileOps.h"
 #include "commands/SystemCommandTables.h"
-#include "engine/FileSource.h"
+#include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "install/SilentInstallHost.h"
 #include "rollback/RollbackJournal.h"

@@ -1,6 +1,6 @@
-// File sources on disk. The Win32 edge of the engine: the only engine file that includes
-// <windows.h>, and it does all its file work through the Win32() call table.
-#include "engine/FileSource.h"
+// File sources on disk: a Win32 edge above the interpreter core, doing all its file work
+// through the Win32() call table.
+#include "commands/FileSource.h"
 
 #include <windows.h>
 
@@ -11,24 +11,15 @@
 #include "commands/Win32Calls.h"
 #include "engine/ScriptEngine.h"
 #include "engine/ScriptError.h"
+#include "engine/TextCase.h"
 #include "install/InstallHost.h"
+#include "rollback/EngineState.h"
 
 using tolv::Win32;
 
 namespace {
 
 constexpr DWORD kCopyBlockSize = 64 * 1024;
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 // Keeps the last error of a failed call across the clean-up calls that follow it.
 class LastErrorKeeper {
@@ -206,8 +197,13 @@ bool CFileSourceList::Copy(const char* name, const char* destination, CInstallHo
 // ---------------------------------------------------------------------------------------
 // The engine's script directory source
 
+CFileSourceList& CScriptEngine::GetFileSources() {
+    return EngineState(*this).fileSources;
+}
+
 void CScriptEngine::AddScriptDirSource() {
-    if (scriptDirSource_) return;
+    CEngineState& state = EngineState(*this);
+    if (state.scriptDirSource) return;
     std::string directory;
     tolv::SplitPath(scriptPath_, &directory, nullptr);
     std::unique_ptr<CDirectorySource> source;
@@ -217,6 +213,6 @@ void CScriptEngine::AddScriptDirSource() {
         ThrowScriptError(ScriptError::kNoMemory);
     }
     CDirectorySource* added = source.get();
-    fileSources_.InsertAt(0, std::move(source));
-    scriptDirSource_ = added;
+    state.fileSources.InsertAt(0, std::move(source));
+    state.scriptDirSource = added;
 }

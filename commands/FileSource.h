@@ -5,8 +5,8 @@
 // source is a directory on disk (CDirectorySource); the list usually holds one, the
 // directory of the installation file.
 //
-// The find record is the Win32 one, declared here without <windows.h>: the engine core that
-// owns the list stays free of it, and only FileSource.cpp (the edge) includes it.
+// The find record is the Win32 one, declared here without <windows.h>, so that the engine
+// state holding the list and the commands using it need not include it.
 #pragma once
 
 #include <memory>

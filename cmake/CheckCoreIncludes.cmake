@@ -1,0 +1,23 @@
+# Script mode: cmake -DCORE_DIR=... -P CheckCoreIncludes.cmake
+# The core's files may include only the standard library and each other.
+file(GLOB sources ${CORE_DIR}/*)
+set(offences "")
+foreach(source ${sources})
+    file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include")
+    foreach(line ${lines})
+        string(TOLOWER "${line}" lower)
+        if(lower MATCHES "[<\"](commands|rollback|install|console|framework|app)/" OR
+           lower MATCHES "[<\"/]windows\\.h[>\"]")
+            list(APPEND offences "${source}: ${line}")
+        endif()
+    endforeach()
+endforeach()
+list(LENGTH sources count)
+if(count LESS 5)
+    message(FATAL_ERROR "core_layering: no core sources found in ${CORE_DIR}")
+endif()
+if(offences)
+    string(REPLACE ";" "\n" offences "${offences}")
+    message(FATAL_ERROR "The engine core includes what lies above it:\n${offences}")
+endif()
+message(STATUS "core_layering: ${count} files, no include from above the core")

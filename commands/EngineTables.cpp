@@ -1,0 +1,21 @@
+// The engine as the program uses it: the interpreter core with every command set opened on
+// it and the run state of the layers above attached. The core leaves its default
+// constructor to the layer that is linked in, so that it knows none of these tables.
+#include "commands/CommandTables.h"
+#include "commands/SystemCommandTables.h"
+#include "engine/CoreCommands.h"
+#include "engine/ScriptEngine.h"
+#include "rollback/EngineState.h"
+#include "rollback/RollbackCommands.h"
+
+CScriptEngine::CScriptEngine() : services_(std::make_unique<CEngineState>()) {
+    // Each table registered whole. Order: core, then file and system, then registry
+    // commands; a later table's row replaces an earlier row of the same name.
+    RegisterCommands(kCoreCommands);
+    RegisterCommands(kDataCommands);
+    RegisterCommands(kRollbackCommands);
+    RegisterCommands(kDialogueCommands);
+    RegisterCommands(kFileCommands);
+    RegisterCommands(kSystemCommands);
+    RegisterCommands(kRegistryCommands);
+}
