@@ -12,7 +12,8 @@ const Win32Calls& RealWin32() {
         ::DeleteFileA,        ::MoveFileA,    ::MoveFileExA,      ::CreateDirectoryA,
         ::RemoveDirectoryA,   ::GetTempPathA, ::GetTempFileNameA, ::RegOpenKeyExA,
         ::RegCreateKeyExA,    ::RegCloseKey,  ::RegEnumValueA,    ::RegEnumKeyExA,
-        ::RegSetValueExA,
+        ::RegSetValueExA,     ::CopyFileA,    ::RegQueryValueExA, ::RegDeleteValueA,
+        ::RegDeleteKeyA,
     };
     return real;
 }

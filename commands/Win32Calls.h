@@ -40,6 +40,11 @@ struct Win32Calls {
     decltype(&::RegEnumValueA) RegEnumValueA;
     decltype(&::RegEnumKeyExA) RegEnumKeyExA;
     decltype(&::RegSetValueExA) RegSetValueExA;
+    // Added after the first set; kept last so the table's order stays stable.
+    decltype(&::CopyFileA) CopyFileA;
+    decltype(&::RegQueryValueExA) RegQueryValueExA;
+    decltype(&::RegDeleteValueA) RegDeleteValueA;
+    decltype(&::RegDeleteKeyA) RegDeleteKeyA;
 };
 
 // The table in use. Starts out holding the real functions.

@@ -93,10 +93,29 @@ const CItemArray& CScriptEngine::ActiveLines() const {
 }
 
 int CScriptEngine::CallStartLine(const char* name) {
-    if (rollbackMode_ && rollbackLines_) return rollbackBodyIndex_ - 1;
+    if (rollbackMode_ && rollbackLines_) {
+        if (callDepth_ == 0) return rollbackBodyIndex_ - 1;
+        return FindRollbackProc(name);
+    }
     int start = 0, end = 0;
     GetProcRange(name, &start, &end);
     return start;
+}
+
+int CScriptEngine::FindRollbackProc(const char* name) const {
+    const size_t length = std::strlen(name);
+    // The procedures copied after DefaultRollback's "endp"; its own proc line comes before
+    // the body and is never found.
+    for (int i = rollbackBodyIndex_; i < rollbackLines_->GetCount(); ++i) {
+        const char* line = rollbackLines_->GetAt(i);
+        if (!line || !EqualsNoCase(line, "proc ", 5)) continue;
+        const char* word = SkipBlanks(line + 5);
+        if (EqualsNoCase(word, name, length) &&
+            (word[length] == '\0' || word[length] == ' ' || word[length] == '\t')) {
+            return i;
+        }
+    }
+    ThrowScriptError(ScriptError::kNotFound);
 }
 
 int CScriptEngine::ExecuteStatement(char* text) {

@@ -157,8 +157,10 @@ public:
     void SetStopMode(int mode) { stopMode_ = mode; }
 
     // ---- rollback seams
-    // In rollback mode every procedure call, whatever its name, runs the body of the
-    // rollback lines (from bodyIndex on), and ExpandLine reads those lines.
+    // In rollback mode the outermost procedure call, whatever its name, runs the body of the
+    // rollback lines (from bodyIndex on), and ExpandLine reads those lines. A call from
+    // inside it runs a procedure of the rollback lines by name (one copied there with
+    // rback_addproc), or fails with 1: the undo lines never run a second time.
     bool IsRollbackMode() const { return rollbackMode_; }
     void SetRollbackMode(bool on) { rollbackMode_ = on; }
     // The lines run in rollback mode and the index of their first body line (the line after
@@ -190,8 +192,8 @@ public:
     // The run failed: runs the recorded DefaultRollback procedure in rollback mode (undo
     // lines newest first, no error procedure, no backups, nothing recorded), then replays
     // the journal, between EndRun calls of the host. Without StartJournal, or once a
-    // rollback has run, only EndRun. An error of the undo lines skips the replay, switches
-    // rollback mode off and travels on.
+    // rollback has run, only EndRun. An error of the undo lines ends them, but the journal
+    // is replayed all the same; then rollback mode goes off and the error travels on.
     void RollBack();
     // Records text as the newest undo line, while the rollback script is recording.
     void AddUndoLine(const char* text);
@@ -210,6 +212,8 @@ public:
     CComSession& GetComSession();
 
 private:
+    // The line of "proc name" among the rollback lines' copied procedures; raises 1.
+    int FindRollbackProc(const char* name) const;
     // The list the interpreter reads: the file's lines, or the rollback lines.
     const CItemArray& ActiveLines() const;
     // The line before the first body line of the procedure a call of name runs.

@@ -4,6 +4,8 @@
 #include "engine/ScriptEngine.h"
 #include "engine/RunObserver.h"
 
+#include <exception>
+
 #include "install/InstallHost.h"
 #include "rollback/EngineState.h"
 
@@ -41,6 +43,9 @@ void CScriptEngine::RollBack() {
 
     rollbackMode_ = true;
     SetRollbackLines(&GetRollbackScript().GetLines(), GetRollbackScript().GetBodyIndex());
+    // The backups are put back whatever the undo lines did: an undo line that fails must
+    // not leave the files moved aside in the temporary directory and the saved keys lost.
+    std::exception_ptr undoError;
     try {
         // Errors of the undo lines must not call the script's error procedure, and the
         // abort or end that stopped the run must not stop its undoing.
@@ -50,11 +55,15 @@ void CScriptEngine::RollBack() {
         GetRollbackScript().SetRecording(false);
         GetJournal().SetActive(false);
         CallProc(CRollbackScript::kProcName);
-        GetJournal().Replay();
     } catch (...) {
+        undoError = std::current_exception();
+    }
+    GetRollbackScript().SetRecording(false);
+    GetJournal().Replay();
+    if (undoError) {
         rollbackMode_ = false;
         if (host_) host_->EndRun();
-        throw;
+        std::rethrow_exception(undoError);
     }
     if (host_) host_->EndRun();
 }

@@ -9,6 +9,9 @@
 //   "f" <path> 0x01 <backup path>      the file at path was moved to the backup file
 //   "d" <path>                         the empty directory at path was removed
 //   "r" <0|1> <offset> 0x01 <key>      the key was saved into the journal file at offset
+//   "v" <0|1> <offset> 0x01 <key> 0x01 <name>
+//                                      one value of the key: saved at offset (1) or absent (0)
+//   "n" <path>                         a temporary file made for work at the next restart
 //
 // In a registry record, the flag is "1" when the key was saved with its whole subtree and
 // "0" for its own values only; offset is the byte position of the saved key block in the
@@ -21,8 +24,9 @@
 // Backup files and the journal file lie in the system's temporary directory under unique
 // names with the prefix "kbx" (GetTempFileNameA). The journal file holds nothing but the
 // saved keys, one key block after another in the format of RegistryStream.h, each at the
-// offset its record names. It is opened without sharing and delete-on-close: whatever
-// happens to the process, closing the handle removes it.
+// offset its record names, and the single values of "v" records, each as its type, its size
+// and its bytes (three parts, the first two 32-bit numbers). It is opened without sharing and
+// delete-on-close: whatever happens to the process, closing the handle removes it.
 //
 // STATES AND TRANSITIONS
 //
@@ -61,12 +65,19 @@
 // 6. Restoring a key sets every saved value and recreates every saved subkey; it deletes
 //    nothing. Removing what the run added is the undo lines' work, which runs before Replay.
 //
+// 7. A backup that fails is reported (GetBackupError) so that the command does not make its
+//    change: nothing is changed that the journal could not take back. A record whose backup
+//    failed is never replayed and its backup name never deleted (the name is no longer ours).
+// 8. Each record is replayed on its own: a failure or an exception in one does not stop the
+//    others.
+//
 // Every Win32 call goes through the Win32() table, so tests can fail the n-th call of a
 // backup or a replay and check guarantees 3 and 4 still hold.
 #include "rollback/RollbackJournal.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "commands/PathHelpers.h"
 #include "engine/TextCase.h"
@@ -82,6 +93,10 @@ constexpr char kSeparator = '\x01';
 constexpr char kFileRecord = 'f';
 constexpr char kDirectoryRecord = 'd';
 constexpr char kRegistryRecord = 'r';
+constexpr char kValueRecord = 'v';
+constexpr char kTemporaryRecord = 'n';
+// Larger than any value the journal saves (a shared count, a list of restart-time work).
+constexpr DWORD kMaxSavedValueSize = 16u << 20;
 
 // A record as the installation log shows it: what is brought back, and from where.
 std::string ReadableRecord(const std::string& text) {
@@ -110,6 +125,10 @@ void MakeWritable(const char* path) {
     const DWORD attributes = Win32().GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         Win32().SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+bool IsInUseError(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
 }  // namespace
@@ -171,7 +190,23 @@ void CRollbackJournal::NoteCreatedKey(HKEY root, const char* subkey) {
     if (active_ && !WasCreated(entry)) created_.push_back(entry);
 }
 
+int CRollbackJournal::Fail(DWORD error) {
+    backupError_ = error != 0 ? error : ERROR_GEN_FAILURE;
+    return 0;
+}
+
+std::string CRollbackJournal::NewBackupName() {
+    char backup[MAX_PATH] = "";
+    if (tempDirectory_.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return std::string();
+    }
+    if (!Win32().GetTempFileNameA(tempDirectory_.c_str(), "kbx", 0, backup)) return std::string();
+    return backup;
+}
+
 int CRollbackJournal::BackupFile(const char* path) {
+    backupError_ = 0;
     if (!active_) return 1;
     WIN32_FIND_DATAA found;
     if (!tolv::FileExists(path, &found)) return 0;
@@ -186,30 +221,132 @@ int CRollbackJournal::BackupFile(const char* path) {
     Record record;
     int result = 0;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        // A directory that still holds something is not removed, and needs no backup: it
+        // stays where it is.
         record.text = std::string(1, kDirectoryRecord) + path;
         result = Win32().RemoveDirectoryA(path) ? 1 : 0;
-    } else {
-        char backup[MAX_PATH] = "";
-        if (tempDirectory_.empty() ||
-            !Win32().GetTempFileNameA(tempDirectory_.c_str(), "kbx", 0, backup)) {
-            backup[0] = '\0';
+        records_.push_back(std::move(record));
+        return result;
+    }
+    const std::string backup = NewBackupName();
+    record.text = std::string(1, kFileRecord) + path + kSeparator + backup;
+    DWORD error = GetLastError();
+    if (!backup.empty()) {
+        const bool placeholderGone = Win32().DeleteFileA(backup.c_str()) != FALSE;
+        result = Win32().MoveFileA(path, backup.c_str()) ? 1 : 0;
+        error = GetLastError();
+        if (!result && IsInUseError(error)) {
+            // A file in use cannot be moved, but it can be read: its copy is the backup, and
+            // the file stays. The command then meets the file in use and decides.
+            // One that cannot even be read cannot be changed now either: the command's own
+            // attempt fails the same way, and only restart-time work (which a rollback
+            // withdraws) can touch it. So this is no failed backup.
+            record.movedAside = Win32().CopyFileA(path, backup.c_str(), FALSE) != FALSE;
+            if (!record.movedAside) {
+                const DWORD copyError = GetLastError();
+                error = IsInUseError(copyError) ? 0 : copyError;
+            }
+        } else {
+            record.movedAside = result != 0;
         }
-        record.text = std::string(1, kFileRecord) + path + kSeparator + backup;
-        if (backup[0] != '\0') {
-            Win32().DeleteFileA(backup);
-            result = Win32().MoveFileA(path, backup) ? 1 : 0;
-        }
-        record.movedAside = result != 0;
+        // The empty file still holds the name only when its deletion failed; then it is
+        // still ours to remove.
+        if (!record.movedAside && !placeholderGone) Win32().DeleteFileA(backup.c_str());
     }
     RunNote("backup of %s: %s", path, result ? "done" : "failed");
     records_.push_back(std::move(record));
+    if (!records_.back().movedAside && error != 0) Fail(error);
     return result;
 }
 
-int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtree) {
+int CRollbackJournal::KeepFile(const char* path) {
+    backupError_ = 0;
+    if (!active_) return 1;
+    if (!tolv::FileExists(path)) return 0;
+    if (WasCreated(std::string(1, kFileRecord) + path)) return 1;
+    const std::string backup = NewBackupName();
+    if (backup.empty()) return Fail(GetLastError());
+    // The copy replaces the empty file that holds the name.
+    if (!Win32().CopyFileA(path, backup.c_str(), FALSE)) {
+        const DWORD error = GetLastError();
+        MakeWritable(backup.c_str());
+        Win32().DeleteFileA(backup.c_str());
+        return Fail(error);
+    }
+    Record record;
+    record.text = std::string(1, kFileRecord) + path + kSeparator + backup;
+    record.movedAside = true;
+    records_.push_back(std::move(record));
+    return 1;
+}
+
+void CRollbackJournal::NoteTemporaryFile(const char* path) {
+    if (!active_ || !path || !*path) return;
+    Record record;
+    record.text = std::string(1, kTemporaryRecord) + path;
+    records_.push_back(std::move(record));
+}
+
+int CRollbackJournal::BackupRegistryValue(HKEY root, const char* subkey, const char* name) {
+    backupError_ = 0;
     if (!active_) return 1;
     const char* rootName = tolv::RootKeyName(root);
-    if (!rootName) return 0;
+    if (!rootName) return Fail(ERROR_INVALID_PARAMETER);
+    const std::string entry = std::string(rootName) + '\\' + subkey + kSeparator + name;
+    for (const Record& record : records_) {
+        const std::string& text = record.text;
+        if (text.empty() || text[0] != kValueRecord) continue;
+        const size_t separator = text.find(kSeparator);
+        if (separator != std::string::npos &&
+            EqualsNoCase(text.c_str() + separator + 1, entry.c_str()))
+            return 1;
+    }
+    if (!file_) return Fail(ERROR_INVALID_HANDLE);
+
+    // The value as it is now, or that it is absent.
+    bool existed = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    tolv::RegKey key;
+    LONG rc = Win32().RegOpenKeyExA(root, subkey, 0, KEY_READ, key.Put());
+    if (rc == ERROR_SUCCESS) {
+        DWORD size = 0;
+        rc = Win32().RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &size);
+        if (rc == ERROR_SUCCESS) {
+            data.resize(size);
+            rc = Win32().RegQueryValueExA(key.Get(), name, nullptr, &type,
+                                          data.empty() ? nullptr : data.data(), &size);
+            data.resize(size);
+            existed = rc == ERROR_SUCCESS;
+        }
+    }
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return Fail(static_cast<DWORD>(rc));
+
+    const DWORD offset = Win32().SetFilePointer(file_.Get(), 0, nullptr, FILE_CURRENT);
+    if (offset == INVALID_SET_FILE_POINTER) return Fail(GetLastError());
+    if (existed) {
+        const DWORD header[2] = {type, static_cast<DWORD>(data.size())};
+        DWORD written = 0;
+        if (!Win32().WriteFile(file_.Get(), header, sizeof header, &written, nullptr) ||
+            written != sizeof header ||
+            (!data.empty() &&
+             (!Win32().WriteFile(file_.Get(), data.data(), DWORD(data.size()), &written, nullptr) ||
+              written != data.size()))) {
+            return Fail(GetLastError());
+        }
+    }
+    Record record;
+    record.text = std::string(1, kValueRecord) + (existed ? '1' : '0') + LowerHex(offset) +
+                  kSeparator + entry;
+    records_.push_back(std::move(record));
+    return 1;
+}
+
+int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtree) {
+    backupError_ = 0;
+    if (!active_) return 1;
+    const char* rootName = tolv::RootKeyName(root);
+    if (!rootName) return Fail(ERROR_INVALID_PARAMETER);
     const std::string key = std::string(rootName) + '\\' + subkey;
     const char wanted = subtree ? '1' : '0';
 
@@ -228,18 +365,21 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
 
     const DWORD offset = file_ ? Win32().SetFilePointer(file_.Get(), 0, nullptr, FILE_CURRENT)
                                : INVALID_SET_FILE_POINTER;
+    if (!file_) return Fail(ERROR_INVALID_HANDLE);
+    if (offset == INVALID_SET_FILE_POINTER) return Fail(GetLastError());
     Record record;
     record.text = std::string(1, kRegistryRecord) + wanted + LowerHex(offset) + kSeparator + key;
     records_.push_back(std::move(record));
     RunNote("backup of registry key %s", key.c_str());
-    if (!file_ || offset == INVALID_SET_FILE_POINTER) return 0;
-    return tolv::SaveRegTree(root, subkey, file_.Get(), subtree != 0) == 0 ? 1 : 0;
+    const DWORD error = tolv::SaveRegTree(root, subkey, file_.Get(), subtree != 0);
+    // The record stays: what was saved before the failure may be all there is of the key.
+    return error == 0 ? 1 : Fail(error);
 }
 
 int CRollbackJournal::Commit() {
     active_ = false;
     for (const Record& record : records_) {
-        if (record.text.empty() || record.text[0] != kFileRecord) continue;
+        if (record.text.empty() || record.text[0] != kFileRecord || !record.movedAside) continue;
         const size_t separator = record.text.find(kSeparator);
         if (separator == std::string::npos) continue;
         const std::string backup = record.text.substr(separator + 1);
@@ -254,38 +394,51 @@ int CRollbackJournal::Commit() {
 int CRollbackJournal::Replay() {
     active_ = false;
     for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
-        const std::string& text = it->text;
-        if (text.empty()) continue;
-        if (g_runObserver) RunNote("restore %s", ReadableRecord(text).c_str());
-        switch (text[0]) {
-            case kFileRecord:
-                ReplayFile(*it);
-                break;
-            case kDirectoryRecord:
-                tolv::CreateDirectoryChain(text.c_str() + 1);
-                break;
-            case kRegistryRecord:
-                ReplayRegistry(text);
-                break;
-            default:
-                break;
+        if (g_runObserver && !it->text.empty())
+            RunNote("restore %s", ReadableRecord(it->text).c_str());
+        try {
+            ReplayRecord(*it);
+        } catch (...) {
+            // Out of memory for one record must not cost the others theirs.
         }
     }
     CloseFile();
     return 1;
 }
 
+void CRollbackJournal::ReplayRecord(const Record& record) {
+    const std::string& text = record.text;
+    if (text.empty()) return;
+    switch (text[0]) {
+        case kFileRecord:
+            ReplayFile(record);
+            break;
+        case kDirectoryRecord:
+            tolv::CreateDirectoryChain(text.c_str() + 1);
+            break;
+        case kRegistryRecord:
+            ReplayRegistry(text);
+            break;
+        case kValueRecord:
+            ReplayValue(text);
+            break;
+        case kTemporaryRecord:
+            MakeWritable(text.c_str() + 1);
+            Win32().DeleteFileA(text.c_str() + 1);
+            break;
+        default:
+            break;
+    }
+}
+
 void CRollbackJournal::ReplayFile(const Record& record) {
+    // A backup that failed saved nothing, and its name may since belong to another backup.
+    if (!record.movedAside) return;
     const size_t separator = record.text.find(kSeparator);
     if (separator == std::string::npos) return;
     const std::string path = record.text.substr(1, separator - 1);
     const std::string backup = record.text.substr(separator + 1);
     if (backup.empty()) return;
-    if (!record.movedAside) {
-        // The file never left its path; only the empty placeholder may be left over.
-        Win32().DeleteFileA(backup.c_str());
-        return;
-    }
     const DWORD attributes = Win32().GetFileAttributesA(backup.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return;  // nothing to put back: whatever is at path stays
@@ -301,6 +454,54 @@ void CRollbackJournal::ReplayFile(const Record& record) {
     tolv::SplitPath(path, &folder, nullptr);
     if (!folder.empty() && tolv::CreateDirectoryChain(folder.c_str()))
         Win32().MoveFileExA(backup.c_str(), path.c_str(), flags);
+}
+
+void CRollbackJournal::ReplayValue(const std::string& text) {
+    if (text.size() < 3 || !file_) return;
+    const char* digits = text.c_str() + 2;
+    char* end = nullptr;
+    const unsigned long offset = std::strtoul(digits, &end, 16);
+    if (end == digits || *end != kSeparator) return;
+    const char* key = end + 1;
+    const char* backslash = std::strchr(key, '\\');
+    const char* nameSeparator = std::strchr(key, kSeparator);
+    if (!backslash || !nameSeparator || backslash > nameSeparator) return;
+    HKEY root = tolv::RootKeyFromName(std::string_view(key, static_cast<size_t>(backslash - key)));
+    if (!root) return;
+    const std::string subkey(backslash + 1, nameSeparator);
+    const char* name = nameSeparator + 1;
+    if (text[1] == '0') {
+        tolv::RegKey opened;
+        if (Win32().RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, opened.Put()) ==
+            ERROR_SUCCESS) {
+            Win32().RegDeleteValueA(opened.Get(), name);
+        }
+        return;
+    }
+    if (offset >= INVALID_SET_FILE_POINTER ||
+        Win32().SetFilePointer(file_.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER) {
+        return;
+    }
+    DWORD header[2] = {0, 0};
+    DWORD read = 0;
+    if (!Win32().ReadFile(file_.Get(), header, sizeof header, &read, nullptr) ||
+        read != sizeof header) {
+        return;
+    }
+    if (header[1] > kMaxSavedValueSize) return;
+    std::vector<BYTE> data(header[1]);
+    if (!data.empty() && (!Win32().ReadFile(file_.Get(), data.data(), header[1], &read, nullptr) ||
+                          read != header[1])) {
+        return;
+    }
+    tolv::RegKey opened;
+    if (Win32().RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                KEY_ALL_ACCESS, nullptr, opened.Put(), nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    Win32().RegSetValueExA(opened.Get(), name, 0, header[0], data.empty() ? nullptr : data.data(),
+                           header[1]);
 }
 
 void CRollbackJournal::ReplayRegistry(const std::string& text) {

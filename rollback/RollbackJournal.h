@@ -15,8 +15,10 @@ public:
     // One backup, newest last. text is the record as described in RollbackJournal.cpp.
     struct Record {
         std::string text;
-        // File records only: the file really was moved to its backup. A record whose move
-        // failed is kept (Commit still removes its placeholder) but never replayed.
+        // File records only: the backup file holds the file (moved aside, or copied when the
+        // file stays in place). A record whose backup failed is kept but never replayed, and
+        // its backup name is never deleted: the name went back to the system when the move
+        // failed, and a later backup may have been given it since.
         bool movedAside = false;
     };
 
@@ -48,6 +50,22 @@ public:
     // journal is not active.
     void NoteCreatedPath(const char* path);
     void NoteCreatedKey(HKEY root, const char* subkey);
+    // The Windows error of the last BackupFile, KeepFile, BackupRegistryKey or
+    // BackupRegistryValue: 0 when it saved what was there, found nothing to save, was covered
+    // by an earlier record or the journal is off. Nonzero means the state before the change
+    // could not be kept, and the caller must not make its change.
+    DWORD GetBackupError() const { return backupError_; }
+    // Saves a copy of the file at path, which stays where it is: for a file the run leaves in
+    // place but whose undo line may remove it (copy's kept file; a file in use, which
+    // cannot be moved). Replay puts the copy back; Commit deletes it.
+    int KeepFile(const char* path);
+    // Saves one value of root\subkey (or that it is absent) before a change; Replay sets it
+    // back or deletes it. For values that the commands change without an undo line of their
+    // own: shared counts that del lowers, the list of restart-time file operations.
+    int BackupRegistryValue(HKEY root, const char* subkey, const char* name);
+    // A temporary file the run made for work that happens at the next restart: kept by
+    // Commit, deleted by Replay (which also withdraws the restart-time work).
+    void NoteTemporaryFile(const char* path);
     // The run succeeded: deletes the backup files and the journal file. Returns 1.
     int Commit();
     // The run failed: puts back every backup, newest first, ignoring failures, then deletes
@@ -64,8 +82,13 @@ public:
     bool HasFile() const { return file_.IsValid(); }
 
 private:
+    void ReplayRecord(const Record& record);
     void ReplayFile(const Record& record);
     void ReplayRegistry(const std::string& text);
+    void ReplayValue(const std::string& text);
+    // Makes a backup file name in the temporary directory; empty on failure.
+    std::string NewBackupName();
+    int Fail(DWORD error);
     void CloseFile();
 
     bool WasCreated(const std::string& entry) const;
@@ -77,4 +100,5 @@ private:
     std::string fileName_;
     tolv::FileHandle file_;
     bool active_ = false;
+    DWORD backupError_ = 0;
 };

@@ -124,19 +124,26 @@ TEST_F(RollbackEngineTest, UndoLinesRunNewestFirstAndThenTheJournalIsReplayed) {
     EXPECT_EQ(gNotes.size(), 2u);
 }
 
-TEST_F(RollbackEngineTest, ErrorInsideDefaultRollbackStopsTheReplayAndRollbackMode) {
+// Each undo line runs once: a call from an undo line runs a procedure copied into the
+// rollback script, or fails with 1, and never the undo lines again. Their failure ends them,
+// but the journal is still replayed.
+TEST_F(RollbackEngineTest, FailingUndoLineEndsTheUndoLinesButNotTheReplay) {
     Load(
         "proc Install\r\n"
         "rback_add note A\r\n"
-        "rback_add abort\r\n"
+        "rback_add NoSuchCommand\r\n"
+        "rback_add Helper\r\n"
+        "rback_addproc Helper\r\n"
         "rback_add note C\r\n"
-        "endp\r\n");
+        "endp\r\n"
+        "proc Helper\r\nnote helper\r\nendp\r\n");
     const std::string file = InstallOverAFile();
     host.calls.clear();
 
-    EXPECT_EQ(ErrorOf([&] { engine.RollBack(); }), ScriptError::kAborted);
-    EXPECT_EQ(gNotes, std::vector<std::string>{"C"});
-    EXPECT_EQ(ReadFileText(file), "installed");  // the journal was not replayed
+    EXPECT_EQ(ErrorOf([&] { engine.RollBack(); }), ScriptError::kNotFound);
+    EXPECT_EQ(gNotes, (std::vector<std::string>{"C", "helper"}));
+    EXPECT_EQ(ReadFileText(file), "original");
+    EXPECT_TRUE(folder.TempFiles().empty());
     EXPECT_FALSE(engine.IsRollbackMode());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"EndRun", "OnRollback", "EndRun"}));
 }

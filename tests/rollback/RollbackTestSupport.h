@@ -245,6 +245,10 @@ public:
         t.RegEnumValueA = Counted<&Win32Calls::RegEnumValueA, kRegError>::Call;
         t.RegEnumKeyExA = Counted<&Win32Calls::RegEnumKeyExA, kRegError>::Call;
         t.RegSetValueExA = Counted<&Win32Calls::RegSetValueExA, kRegError>::Call;
+        t.CopyFileA = Counted<&Win32Calls::CopyFileA, kZero>::Call;
+        t.RegQueryValueExA = Counted<&Win32Calls::RegQueryValueExA, kRegError>::Call;
+        t.RegDeleteValueA = Counted<&Win32Calls::RegDeleteValueA, kRegError>::Call;
+        t.RegDeleteKeyA = Counted<&Win32Calls::RegDeleteKeyA, kRegError>::Call;
     }
     ~FailureInjector() { tolv::Win32() = tolv::RealWin32(); }
     FailureInjector(const FailureInjector&) = delete;
