@@ -20,6 +20,17 @@
 // - del removes read-only files too, so that what copy installed with r can be undone.
 // - A copy that fails after the journal moved the old file aside puts the old file back at
 //   once, so that a script that goes on and commits does not lose it.
+// - Nothing is changed that the journal could not back up: when the backup fails (no usable
+//   temporary directory, a full disk, a file that cannot be read), the command reports the
+//   backup's error with the path and returns 0 before touching anything.
+// - A file that copy leaves in place (the user kept the newer one, or the shared-file rule)
+//   still gets copy's undo line, which a rollback runs: the journal keeps a copy of it, so
+//   that the rollback puts the user's own file back.
+// - Restart-time work a run scheduled is withdrawn by its rollback: the journal saves the
+//   list of that work before the first entry is added, and puts it back.
+// - del with s lowers a shared count only after the journal saved it, and deletes nothing
+//   when the count cannot be read or written: other programs may still count on the file.
+// - mkdir over an existing file fails with ERROR_ALREADY_EXISTS: no folder is there.
 #include <windows.h>
 
 #include <string>
@@ -51,6 +62,30 @@ bool IsInUse(DWORD error) {
 }
 bool IsNotThere(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Reports that the journal could not back up path, with the backup's error; returns 0.
+int ReportBackupFailure(CScriptEngine& engine, const std::string& path) {
+    SetLastError(engine.GetJournal().GetBackupError());
+    return ReportWinError(engine, path.c_str());
+}
+
+// Saves the list of restart-time file work before an entry is added to it, so that a
+// rollback withdraws what the run scheduled. Returns false when that could not be saved.
+bool BackupRestartWork(CScriptEngine& engine) {
+    CRollbackJournal& journal = engine.GetJournal();
+    if (tolv::IsWindowsNT()) {
+        journal.BackupRegistryValue(HKEY_LOCAL_MACHINE, tolv::kPendingRenamesKey,
+                                    tolv::kPendingRenamesValue);
+    } else {
+        const std::string wininit = tolv::WininitPath();
+        if (tolv::FileExists(wininit.c_str())) {
+            journal.KeepFile(wininit.c_str());
+        } else {
+            journal.NoteTemporaryFile(wininit.c_str());  // made by this run: gone on rollback
+        }
+    }
+    return journal.GetBackupError() == 0;
 }
 
 // Refuses a path the ANSI file functions cannot take (see the top of this file).
@@ -107,6 +142,12 @@ int CopyIntoPlace(CScriptEngine& engine, const std::string& source, const std::s
             SetLastError(error);
             return ReportWinError(engine, source.c_str());
         }
+        if (!BackupRestartWork(engine)) {
+            Win32().DeleteFileA(temp.c_str());
+            PutBackMovedAside(engine, target);
+            return ReportBackupFailure(engine, target);
+        }
+        engine.GetJournal().NoteTemporaryFile(temp.c_str());
         // The file in use must not be read-only, or the replacement at restart fails.
         SetFileAttributesA(target.c_str(),
                            sourceRecord.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
@@ -168,7 +209,13 @@ int CopyCommand(CScriptEngine& engine, char* args) {
         // After the question: for a shared file, "replace" does not force an older or equal
         // file over a newer one.
         if (options.shared && age <= 0) copyIt = false;
-        if (copyIt) engine.GetJournal().BackupFile(target.c_str());
+        CRollbackJournal& journal = engine.GetJournal();
+        if (copyIt) {
+            journal.BackupFile(target.c_str());
+        } else {
+            journal.KeepFile(target.c_str());  // the undo line may delete the user's file
+        }
+        if (journal.GetBackupError()) return ReportBackupFailure(engine, target);
     }
     if (copyIt && !CopyIntoPlace(engine, source, target, sourceRecord, options)) return 0;
     if (!existed) engine.GetJournal().NoteCreatedPath(target.c_str());
@@ -193,6 +240,12 @@ bool BackupDirectory(CScriptEngine& engine, const std::string& path) {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     engine.GetJournal().BackupFile(path.c_str());
     return true;
+}
+
+bool IsDirectory(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    return tolv::FileExists(path.c_str(), &found) &&
+           (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // mkdir and rmdir take their path without one trailing backslash (a drive root keeps it).
@@ -223,6 +276,11 @@ int MkdirCommand(CScriptEngine& engine, char* args) {
     } else {
         ok = Win32().CreateDirectoryA(path.c_str(), nullptr) != FALSE;
         if (!ok && GetLastError() == ERROR_ALREADY_EXISTS) ok = existed = true;
+    }
+    if (ok && existed && !IsDirectory(path)) {
+        // A file of that name stands there: no folder was made, and none exists.
+        SetLastError(ERROR_ALREADY_EXISTS);
+        ok = false;
     }
     if (!ok) return ReportWinError(engine, path.c_str());
     if (!wasThere && !existed) engine.GetJournal().NoteCreatedPath(path.c_str());
@@ -263,19 +321,46 @@ bool DeleteReadOnly(const std::string& path, DWORD* error) {
 // that attempt ended in a failure, with its error in *error.
 bool DeleteOne(CScriptEngine& engine, const std::string& path, bool shared, bool atRestart,
                bool* failed, DWORD* error) {
-    if (shared && tolv::ChangeSharedDllCount(path.c_str(), -1, true, false) > 0) return false;
-    *failed = false;
+    *failed = true;
     if (path.size() > tolv::kMaxPathLength) {
-        *failed = true;
         *error = ERROR_FILENAME_EXCED_RANGE;
         return true;
     }
-    engine.GetJournal().BackupFile(path.c_str());
+    CRollbackJournal& journal = engine.GetJournal();
+    if (shared) {
+        // Asked first and lowered only after the journal saved it: an unreadable count
+        // deletes nothing, and a rollback gives every user back.
+        const int count = tolv::ChangeSharedDllCount(path.c_str(), 0, true, false);
+        if (count == -1) {
+            *error = GetLastError();
+            return true;
+        }
+        journal.BackupRegistryValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, path.c_str());
+        if ((*error = journal.GetBackupError()) != 0) return true;
+        if (count > 1) {
+            if (tolv::ChangeSharedDllCount(path.c_str(), -1, true, false) != -1) return false;
+            *error = GetLastError();
+            return true;
+        }
+    }
+    journal.BackupFile(path.c_str());
+    if ((*error = journal.GetBackupError()) != 0) return true;
+    if (shared && tolv::ChangeSharedDllCount(path.c_str(), -1, true, false) == -1) {
+        *error = GetLastError();
+        PutBackMovedAside(engine, path);
+        return true;
+    }
+    *failed = false;
     if (Win32().DeleteFileA(path.c_str())) return true;
     *error = GetLastError();
     if (*error == ERROR_ACCESS_DENIED && DeleteReadOnly(path, error)) return true;
     if (IsNotThere(*error) && !tolv::FileExists(path.c_str())) return true;  // backed up
     if (atRestart && IsInUse(*error)) {
+        if (!BackupRestartWork(engine)) {
+            *error = journal.GetBackupError();
+            *failed = true;
+            return true;
+        }
         tolv::ScheduleDeleteAtRestart(path.c_str());
         engine.SetVar(kNeedReboot, "1");
         return true;

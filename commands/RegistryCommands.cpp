@@ -44,8 +44,12 @@ int RegDel(CScriptEngine& engine, char* args) {
     ParseArgs(engine, args, nullptr, "ssS", &rootName, &subkey, &valueName);
     const HKEY root = RequireRoot(rootName, subkey);
 
+    // A key or value whose backup failed stays: the rollback could not bring it back. This
+    // is the one case in which regDel returns 0.
+    CRollbackJournal& journal = engine.GetJournal();
     if (!valueName) {
-        engine.GetJournal().BackupRegistryKey(root, subkey, kWholeTree);
+        journal.BackupRegistryKey(root, subkey, kWholeTree);
+        if (journal.GetBackupError()) return 0;
         tolv::DeleteRegTree(root, subkey);
         return 1;
     }
@@ -53,8 +57,9 @@ int RegDel(CScriptEngine& engine, char* args) {
     if (Win32().RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) {
         return 1;
     }
-    engine.GetJournal().BackupRegistryKey(root, subkey, kValuesOnly);
-    RegDeleteValueA(key.Get(), valueName);
+    journal.BackupRegistryKey(root, subkey, kValuesOnly);
+    if (journal.GetBackupError()) return 0;
+    Win32().RegDeleteValueA(key.Get(), valueName);
     return 1;
 }
 
@@ -72,7 +77,11 @@ int WriteValue(CScriptEngine& engine, const char* rootName, const char* subkey,
     // record uses the canonical name.
     std::string undo = std::string("  regDel ") + rootName + ", " + QuoteForScript(subkey);
     if (disposition == REG_OPENED_EXISTING_KEY) {
-        engine.GetJournal().BackupRegistryKey(root, subkey, kValuesOnly);
+        // Without a backup of the old values the write would be for good: nothing is
+        // written and nothing recorded.
+        CRollbackJournal& journal = engine.GetJournal();
+        journal.BackupRegistryKey(root, subkey, kValuesOnly);
+        if (journal.GetBackupError()) return 0;
         undo += ", " + QuoteForScript(valueName);
     } else {
         engine.GetJournal().NoteCreatedKey(root, subkey);
@@ -153,7 +162,13 @@ int RegChangeRef(CScriptEngine& engine, char* args) {
                             std::to_string(undoChange) + "," + QuoteForScript(lowered))
                                .c_str());
     }
-    if (count == 0 && !keepZero) Win32().DeleteFileA(file.c_str());
+    if (count == 0 && !keepZero) {
+        // The file goes through the journal, so that a rollback, which gives the count back
+        // with the undo line, also gives the file back. One that cannot be backed up stays.
+        CRollbackJournal& journal = engine.GetJournal();
+        journal.BackupFile(file.c_str());
+        if (!journal.GetBackupError()) Win32().DeleteFileA(file.c_str());
+    }
     return 1;
 }
 

@@ -25,8 +25,8 @@ struct TextValue {
 };
 
 LONG QueryText(HKEY key, const char* name, TextValue& value) {
-    return RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.data),
-                            &value.size);
+    return Win32().RegQueryValueExA(key, name, nullptr, &value.type,
+                                    reinterpret_cast<BYTE*>(value.data), &value.size);
 }
 
 // A count stored as text is read like atoi, but clamped: a count is never negative and never
@@ -41,14 +41,21 @@ int CountFromDword(DWORD n) {
     return n > DWORD(INT_MAX) ? INT_MAX : static_cast<int>(n);
 }
 
+// ChangeSharedDllCount's -1, with the registry's error as the last error for the caller.
+int Unusable(LONG error) {
+    SetLastError(static_cast<DWORD>(error));
+    return -1;
+}
+
 int ClampCount(long long n) {
     if (n < 0) return 0;
     return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
 
-// Windows refuses keys nested deeper than 512 levels, so the recursion is bounded by the
-// registry itself; the names of one level live on the heap, not in the frame.
+// Names are taken 512 at a time; the names of one batch live on the heap, not in the frame.
 constexpr DWORD kMaxSubkeysPerLevel = 512;
+// Windows refuses keys nested deeper than 512 levels; the recursion stops there too.
+constexpr int kMaxRegistryDepth = 512;
 
 }  // namespace
 
@@ -90,37 +97,67 @@ LONG ReadRegDword(DWORD& out, HKEY root, const char* subkey, const char* name) {
     return ERROR_SUCCESS;
 }
 
-int DeleteRegTree(HKEY root, const char* subkey) {
-    std::vector<std::string> children;
-    {
-        RegKey key;
-        if (Win32().RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) {
-            return 0;
-        }
-        // All names are taken before any child goes: deleting while enumerating by index
-        // would skip every other child.
+namespace {
+
+// Deletes every subkey of the open key, level by level through open handles, so that no
+// path grows with the depth and no level stops at a fixed number of names: the names of
+// one batch are taken first (deleting while enumerating by index would skip every other
+// one), then deleted, until a batch deletes nothing more.
+void DeleteSubkeys(HKEY key, int depth) {
+    if (depth > kMaxRegistryDepth) return;
+    for (;;) {
+        std::vector<std::string> children;
         char name[kRegTextBufferSize];
         for (DWORD index = 0; index < kMaxSubkeysPerLevel; ++index) {
             DWORD length = sizeof(name);
-            const LONG rc = Win32().RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr,
-                                                  nullptr, nullptr);
-            if (rc != ERROR_SUCCESS) break;
+            if (Win32().RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr,
+                                      nullptr) != ERROR_SUCCESS) {
+                break;
+            }
             children.emplace_back(name, length);
         }
+        bool deleted = false;
+        for (const std::string& child : children) {
+            RegKey opened;
+            if (Win32().RegOpenKeyExA(key, child.c_str(), 0, KEY_ALL_ACCESS, opened.Put()) ==
+                ERROR_SUCCESS) {
+                DeleteSubkeys(opened.Get(), depth + 1);
+            }
+            opened.Reset();
+            if (Win32().RegDeleteKeyA(key, child.c_str()) == ERROR_SUCCESS) deleted = true;
+        }
+        if (!deleted) return;
     }
-    const std::string prefix = std::string(subkey) + "\\";
-    for (const std::string& child : children) DeleteRegTree(root, (prefix + child).c_str());
-    return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS ? 1 : 0;
+}
+
+}  // namespace
+
+int DeleteRegTree(HKEY root, const char* subkey) {
+    RegKey key;
+    if (Win32().RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) {
+        return 0;
+    }
+    DeleteSubkeys(key.Get(), 0);
+    key.Reset();
+    // The key itself is deleted from its parent, so that a long path is opened only once.
+    const std::string path(subkey);
+    const size_t last = path.rfind('\\');
+    if (last == std::string::npos) return Win32().RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
+    RegKey parent;
+    if (Win32().RegOpenKeyExA(root, path.substr(0, last).c_str(), 0, KEY_ALL_ACCESS,
+                              parent.Put()) != ERROR_SUCCESS) {
+        return Win32().RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
+    }
+    return Win32().RegDeleteKeyA(parent.Get(), path.c_str() + last + 1) == ERROR_SUCCESS ? 1 : 0;
 }
 
 int ChangeSharedDllCount(const char* path, int change, bool fileExisted, bool keepZero) {
     // Every Windows installation has the key, but a fresh machine or test prefix may not;
     // creating it there lets counting start instead of failing every time.
     RegKey key;
-    if (Win32().RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
-        return -1;
-    }
+    const LONG opened = Win32().RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0,
+                                                KEY_ALL_ACCESS, nullptr, key.Put(), nullptr);
+    if (opened != ERROR_SUCCESS) return Unusable(opened);
     TextValue value;
     const LONG rc = QueryText(key.Get(), path, value);
     int count = 0;
@@ -133,10 +170,10 @@ int ChangeSharedDllCount(const char* path, int change, bool fileExisted, bool ke
             memcpy(&number, value.data, sizeof(number));
             count = CountFromDword(number);
         } else {
-            return -1;
+            return Unusable(ERROR_BADKEY);
         }
     } else if (rc != ERROR_FILE_NOT_FOUND) {
-        return -1;
+        return Unusable(rc);
     }
     if (change == 0) return count;
 
@@ -145,12 +182,10 @@ int ChangeSharedDllCount(const char* path, int change, bool fileExisted, bool ke
     const DWORD stored = static_cast<DWORD>(newCount);
     // A count that could not be written did not change, and the caller must not record an
     // undo line for it.
-    if (Win32().RegSetValueExA(key.Get(), path, 0, REG_DWORD,
-                               reinterpret_cast<const BYTE*>(&stored),
-                               sizeof(stored)) != ERROR_SUCCESS) {
-        return -1;
-    }
-    if (newCount == 0 && !keepZero) RegDeleteValueA(key.Get(), path);
+    const LONG written = Win32().RegSetValueExA(
+        key.Get(), path, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof(stored));
+    if (written != ERROR_SUCCESS) return Unusable(written);
+    if (newCount == 0 && !keepZero) Win32().RegDeleteValueA(key.Get(), path);
     return newCount;
 }
 

@@ -17,6 +17,12 @@
 
 namespace tolv {
 
+// Where Windows NT keeps the work MoveFileExA leaves to the next start (under
+// HKEY_LOCAL_MACHINE): the journal saves this value so that a rollback withdraws that work.
+inline constexpr const char kPendingRenamesKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr const char kPendingRenamesValue[] = "PendingFileRenameOperations";
+
 // Registers that tempFile is to be moved over destination at the next start. Failures are
 // not reported: the install goes on, and the caller has already told the script that a
 // restart is needed.

@@ -98,12 +98,27 @@ std::string RecordKey(const char* deviceName) {
     return kDevicesKey + std::string(deviceName);
 }
 
-// A string value of the device's record, empty when it is missing or unreadable.
-std::string ReadRecordValue(const std::string& key, const char* name) {
-    std::string value;
-    if (tolv::ReadRegString(value, HKEY_LOCAL_MACHINE, key.c_str(), name) != ERROR_SUCCESS)
-        value.clear();
-    return value;
+// A string value of the device's record, empty when it is missing. Returns false when the
+// value is there but cannot be read as a path (too long, another type): then what it names
+// is unknown, and guessing "absent" would delete the driver module instead of running the
+// device's own uninstaller.
+bool ReadRecordValue(const std::string& key, const char* name, std::string& value) {
+    value.clear();
+    const LONG rc = tolv::ReadRegString(value, HKEY_LOCAL_MACHINE, key.c_str(), name);
+    if (rc == ERROR_SUCCESS) return true;
+    value.clear();
+    return rc == ERROR_FILE_NOT_FOUND;
+}
+
+// Whether directory is the system's temporary directory, which holds other programs' files
+// and the journal's backups even when it happens to be empty.
+bool IsTemporaryDirectory(const std::string& directory) {
+    char temp[MAX_PATH] = "";
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH) return false;
+    std::string stripped = temp;
+    tolv::StripBackslash(stripped);
+    return _stricmp(stripped.c_str(), directory.c_str()) == 0;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -138,8 +153,9 @@ void DeleteDriverModule(const char* deviceName, const std::string& driver) {
     std::string directory = DirectoryOf(driver);
     pxShutdownDevice(deviceName);
     DeleteFileA(driver.c_str());
-    // Only an empty directory goes: one that still holds other files stays.
-    RemoveDirectoryA(directory.c_str());
+    // Only an empty directory goes: one that still holds other files stays, and so does the
+    // temporary directory.
+    if (!IsTemporaryDirectory(directory)) RemoveDirectoryA(directory.c_str());
 }
 
 }  // namespace
@@ -156,6 +172,11 @@ int InstallDevice(const char* path, int interactive) {
         RollBackQuietly(engine);
         if (interactive) ReportInstallFailure(code);
         return LogRunResult(1);
+    } catch (...) {
+        // Not a script error (out of memory inside a command): the run is taken back all
+        // the same before the exception goes on to the caller.
+        RollBackQuietly(engine);
+        throw;
     }
 }
 
@@ -165,16 +186,15 @@ int UninstallDevice(const char* deviceName, int interactive) {
     if (pxGetDeviceInfo1(deviceName, &info) != 0) return LogRunResult(1);
     const std::string key = RecordKey(deviceName);
 
-    const std::string uninstallScript = ReadRecordValue(key, "Uninstall");
-    if (!uninstallScript.empty()) {
-        if (!RunUninstallScript(deviceName, uninstallScript)) {
-            if (interactive) AfxMessageBox(LangString(IDS_UNINSTALL_FAILED), MB_OK);
-            return LogRunResult(1);
-        }
-    } else {
-        const std::string driver = ReadRecordValue(key, "DriverDll");
-        if (!driver.empty()) DeleteDriverModule(deviceName, driver);
+    std::string uninstallScript, driver;
+    bool readable = ReadRecordValue(key, "Uninstall", uninstallScript);
+    if (readable && uninstallScript.empty()) readable = ReadRecordValue(key, "DriverDll", driver);
+    if (!readable ||
+        (!uninstallScript.empty() && !RunUninstallScript(deviceName, uninstallScript))) {
+        if (interactive) AfxMessageBox(LangString(IDS_UNINSTALL_FAILED), MB_OK);
+        return LogRunResult(1);
     }
+    if (uninstallScript.empty() && !driver.empty()) DeleteDriverModule(deviceName, driver);
     tolv::DeleteRegTree(HKEY_LOCAL_MACHINE, key.c_str());
     return LogRunResult(0);
 }

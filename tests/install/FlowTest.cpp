@@ -3,11 +3,13 @@
 // from there.
 #include "app/DeviceActions.h"
 #include "app/DeviceLibrary.h"
+#include "commands/Win32Calls.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/install/InstallTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -123,6 +125,51 @@ TEST_F(FlowTest, OnlyAFailedUninstallScriptIsReported) {
     EXPECT_EQ(1, UninstallDevice("Scripted", 1));
     EXPECT_EQ((Boxes{L"Unable to uninstall device", kOk}), Shown());
     EXPECT_TRUE(KeyExists(DeviceKey("Scripted")));
+}
+
+BOOL WINAPI OutOfMemory(LPCSTR, LPSECURITY_ATTRIBUTES) {
+    throw std::bad_alloc();
+}
+
+// A fault that is no script error is taken back before it goes on to the caller.
+TEST_F(FlowTest, OutOfMemoryInsideACommandIsTakenBackFirst) {
+    const std::string path = Setup("New",
+                                   "  regSZ HKLM, \"Software\\Made\", \"v\", \"x\"\r\n"
+                                   "  mkdir " +
+                                       Quoted(folder / "dir") + "\r\n");
+    tolv::Win32().CreateDirectoryA = OutOfMemory;
+    EXPECT_THROW(Install(path), std::bad_alloc);
+    tolv::Win32() = tolv::RealWin32();
+    EXPECT_FALSE(KeyExists("Software\\Made"));
+}
+
+// Records that uninstallation cannot read as they are meant lose nothing: a path it cannot
+// read fails the uninstallation instead of deleting the driver; a driver in the temporary
+// directory does not take that directory with it; a long device name's record goes.
+TEST_F(FlowTest, UnusualRecordsLoseNothing) {
+    const std::string driver = folder.Write("drv.dll", "d");
+    AddDevice("LongPath", std::string(300, 'u'), driver);
+    const std::string temp = folder / "tmp";
+    CreateDirectoryA(temp.c_str(), nullptr);
+    AddDevice("InTemp", "", folder.Write("tmp\\t.dll", "t"));
+    const std::string longName(231, 'N');
+    AddDevice(longName);
+    pxInitLibrary(0);
+
+    EXPECT_EQ(1, UninstallDevice("LongPath", 0));
+    EXPECT_TRUE(FileExists(driver));
+    EXPECT_TRUE(KeyExists(DeviceKey("LongPath")));
+
+    char oldTmp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", oldTmp, MAX_PATH);
+    SetEnvironmentVariableA("TMP", temp.c_str());
+    EXPECT_EQ(0, UninstallDevice("InTemp", 0));
+    SetEnvironmentVariableA("TMP", oldTmp[0] ? oldTmp : nullptr);
+    EXPECT_FALSE(FileExists(temp + "\\t.dll"));
+    EXPECT_TRUE(FileExists(temp));
+
+    EXPECT_EQ(0, UninstallDevice(longName.c_str(), 0));
+    EXPECT_FALSE(KeyExists(DeviceKey(longName)));
 }
 
 }  // namespace
