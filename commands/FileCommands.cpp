@@ -248,6 +248,18 @@ bool IsDirectory(const std::string& path) {
            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The folders above path, outermost first, that do not exist yet.
+std::vector<std::string> MissingParents(const std::string& path) {
+    std::vector<std::string> missing;
+    const size_t first = path.find('\\');
+    for (size_t at = path.find('\\', first == std::string::npos ? path.size() : first + 1);
+         at != std::string::npos; at = path.find('\\', at + 1)) {
+        const std::string parent = path.substr(0, at);
+        if (!tolv::FileExists(parent.c_str())) missing.push_back(parent);
+    }
+    return missing;
+}
+
 // mkdir and rmdir take their path without one trailing backslash (a drive root keeps it).
 std::string DirectoryArgument(CScriptEngine& engine, const tolv::RawArguments& raw,
                               const char* path) {
@@ -272,7 +284,12 @@ int MkdirCommand(CScriptEngine& engine, char* args) {
     bool ok;
     bool existed = false;
     if (HasOption(letters, 'f')) {
+        // The parents the chain makes get no undo line; the journal takes them back.
+        std::vector<std::string> parents = MissingParents(path);
         ok = tolv::CreateDirectoryChain(path.c_str(), &existed);
+        for (const std::string& parent : parents) {
+            if (IsDirectory(parent)) engine.GetJournal().NoteMadeFolder(parent.c_str());
+        }
     } else {
         ok = Win32().CreateDirectoryA(path.c_str(), nullptr) != FALSE;
         if (!ok && GetLastError() == ERROR_ALREADY_EXISTS) ok = existed = true;

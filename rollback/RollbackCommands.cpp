@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "commands/PathHelpers.h"
+#include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
 
 namespace {
@@ -11,10 +13,23 @@ constexpr size_t kMaxProcLine = 255;
 
 // rback_save path: writes the rollback script as an installation file. 1 when written; 0
 // when not recording (before StartJournal, during a rollback) or the file cannot be opened.
+// No undo line takes the saved file away, so the journal does: it keeps a copy of a file the
+// save overwrites, and removes a file the save made, if the run fails. A file it could not
+// keep is not overwritten.
 int RbackSave(CScriptEngine& engine, char* args) {
     const char* path = nullptr;
     ParseArgs(engine, args, nullptr, "s", &path);
-    return engine.GetRollbackScript().Save(path);
+    CRollbackScript& script = engine.GetRollbackScript();
+    if (!script.IsRecording()) return 0;
+    CRollbackJournal& journal = engine.GetJournal();
+    const bool existed = tolv::FileExists(path);
+    if (existed) {
+        journal.KeepFile(path);
+        if (journal.GetBackupError()) return 0;
+    }
+    const int saved = script.Save(path);
+    if (saved && !existed) journal.NoteTemporaryFile(path);
+    return saved;
 }
 
 // rback_add line: records line, unchanged, as the newest undo line.

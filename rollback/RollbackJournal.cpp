@@ -11,7 +11,8 @@
 //   "r" <0|1> <offset> 0x01 <key>      the key was saved into the journal file at offset
 //   "v" <0|1> <offset> 0x01 <key> 0x01 <name>
 //                                      one value of the key: saved at offset (1) or absent (0)
-//   "n" <path>                         a temporary file made for work at the next restart
+//   "n" <path>                         a file the run made that no undo line removes
+//   "m" <path>                         a parent folder that mkdir's chain made
 //
 // In a registry record, the flag is "1" when the key was saved with its whole subtree and
 // "0" for its own values only; offset is the byte position of the saved key block in the
@@ -95,6 +96,7 @@ constexpr char kDirectoryRecord = 'd';
 constexpr char kRegistryRecord = 'r';
 constexpr char kValueRecord = 'v';
 constexpr char kTemporaryRecord = 'n';
+constexpr char kMadeFolderRecord = 'm';
 // Larger than any value the journal saves (a shared count, a list of restart-time work).
 constexpr DWORD kMaxSavedValueSize = 16u << 20;
 
@@ -190,6 +192,24 @@ void CRollbackJournal::NoteCreatedKey(HKEY root, const char* subkey) {
     if (active_ && !WasCreated(entry)) created_.push_back(entry);
 }
 
+int CRollbackJournal::NothingThere() {
+    // Only a search that found no such name means there is nothing to keep; any other
+    // failure of it leaves unknown what the change would destroy.
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+        error != ERROR_NO_MORE_FILES && error != ERROR_INVALID_NAME) {
+        Fail(error);
+    }
+    return 0;
+}
+
+void CRollbackJournal::NoteMadeFolder(const char* path) {
+    if (!active_ || !path || !*path) return;
+    Record record;
+    record.text = std::string(1, kMadeFolderRecord) + path;
+    records_.push_back(std::move(record));
+}
+
 int CRollbackJournal::Fail(DWORD error) {
     backupError_ = error != 0 ? error : ERROR_GEN_FAILURE;
     return 0;
@@ -209,7 +229,7 @@ int CRollbackJournal::BackupFile(const char* path) {
     backupError_ = 0;
     if (!active_) return 1;
     WIN32_FIND_DATAA found;
-    if (!tolv::FileExists(path, &found)) return 0;
+    if (!tolv::FileExists(path, &found)) return NothingThere();
     if (WasCreated(std::string(1, kFileRecord) + path)) {
         // The run's own work: freed for the change, and nothing to bring back.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -262,7 +282,7 @@ int CRollbackJournal::BackupFile(const char* path) {
 int CRollbackJournal::KeepFile(const char* path) {
     backupError_ = 0;
     if (!active_) return 1;
-    if (!tolv::FileExists(path)) return 0;
+    if (!tolv::FileExists(path)) return NothingThere();
     if (WasCreated(std::string(1, kFileRecord) + path)) return 1;
     const std::string backup = NewBackupName();
     if (backup.empty()) return Fail(GetLastError());
@@ -361,7 +381,14 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
             return 1;
         }
     }
-    if (!tolv::RegKeyExists(root, subkey)) return 0;
+    {
+        // Only a key that is not there needs no backup; a key that cannot be opened for
+        // another reason may still be changed by the command.
+        tolv::RegKey probe;
+        const LONG opened = Win32().RegOpenKeyExA(root, subkey, 0, KEY_READ, probe.Put());
+        if (opened == ERROR_FILE_NOT_FOUND || opened == ERROR_PATH_NOT_FOUND) return 0;
+        if (opened != ERROR_SUCCESS) return Fail(static_cast<DWORD>(opened));
+    }
 
     const DWORD offset = file_ ? Win32().SetFilePointer(file_.Get(), 0, nullptr, FILE_CURRENT)
                                : INVALID_SET_FILE_POINTER;
@@ -422,10 +449,19 @@ void CRollbackJournal::ReplayRecord(const Record& record) {
         case kValueRecord:
             ReplayValue(text);
             break;
-        case kTemporaryRecord:
+        case kMadeFolderRecord:
+            Win32().RemoveDirectoryA(text.c_str() + 1);  // only when empty again
+            break;
+        case kTemporaryRecord: {
             MakeWritable(text.c_str() + 1);
             Win32().DeleteFileA(text.c_str() + 1);
+            // The undo line of the folder the run made ran before, and found this file in it.
+            std::string folder;
+            tolv::SplitPath(text.substr(1), &folder, nullptr);
+            if (!folder.empty() && WasCreated(std::string(1, kFileRecord) + folder))
+                Win32().RemoveDirectoryA(folder.c_str());
             break;
+        }
         default:
             break;
     }

@@ -63,9 +63,13 @@ public:
     // back or deletes it. For values that the commands change without an undo line of their
     // own: shared counts that del lowers, the list of restart-time file operations.
     int BackupRegistryValue(HKEY root, const char* subkey, const char* name);
-    // A temporary file the run made for work that happens at the next restart: kept by
-    // Commit, deleted by Replay (which also withdraws the restart-time work).
+    // A file the run made that no undo line removes (a temporary file for work at the next
+    // restart, a saved rollback script): kept by Commit, deleted by Replay, together with its
+    // folder when the run made that folder and it is empty now.
     void NoteTemporaryFile(const char* path);
+    // A parent folder that a folder chain made on the way to the folder of an undo line:
+    // Replay removes it when it is empty.
+    void NoteMadeFolder(const char* path);
     // The run succeeded: deletes the backup files and the journal file. Returns 1.
     int Commit();
     // The run failed: puts back every backup, newest first, ignoring failures, then deletes
@@ -89,6 +93,7 @@ private:
     // Makes a backup file name in the temporary directory; empty on failure.
     std::string NewBackupName();
     int Fail(DWORD error);
+    int NothingThere();
     void CloseFile();
 
     bool WasCreated(const std::string& entry) const;
