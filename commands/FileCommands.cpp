@@ -60,6 +60,11 @@ constexpr char kNeedReboot[] = "needReboot";
 bool IsInUse(DWORD error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
+// What a failed search answers for a name that is not there.
+bool NotFound(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_NAME;
+}
 bool IsNotThere(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -81,6 +86,8 @@ bool BackupRestartWork(CScriptEngine& engine) {
         const std::string wininit = tolv::WininitPath();
         if (tolv::FileExists(wininit.c_str())) {
             journal.KeepFile(wininit.c_str());
+        } else if (!NotFound(GetLastError())) {
+            return false;
         } else {
             journal.NoteTemporaryFile(wininit.c_str());  // made by this run: gone on rollback
         }
@@ -196,7 +203,16 @@ int CopyCommand(CScriptEngine& engine, char* args) {
     }
     WIN32_FIND_DATAA targetRecord{};
     const bool existed = tolv::FileExists(target.c_str(), &targetRecord);
+    // A search that failed for another reason than "no such file" leaves unknown what the
+    // copy would overwrite.
+    if (!existed && !NotFound(GetLastError())) return ReportWinError(engine, target.c_str());
     bool copyIt = true;
+    if (options.shared) {
+        // The count goes back as it was, whatever the undo line's del does with it.
+        CRollbackJournal& journal = engine.GetJournal();
+        journal.BackupRegistryValue(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, target.c_str());
+        if (journal.GetBackupError()) return ReportBackupFailure(engine, target);
+    }
     if (existed) {
         const int age =
             tolv::CompareFileTimes(sourceRecord.ftLastWriteTime, targetRecord.ftLastWriteTime);
@@ -234,11 +250,19 @@ int CopyCommand(CScriptEngine& engine, char* args) {
 // The journal's backup of a directory that mkdir or rmdir works on. Only a directory is
 // handed over: a file of that name would be moved aside, and lost if the run commits, for a
 // command that cannot replace it. Returns whether a directory was there.
-bool BackupDirectory(CScriptEngine& engine, const std::string& path) {
+bool BackupDirectory(CScriptEngine& engine, const std::string& path, bool* failed) {
     WIN32_FIND_DATAA found;
-    if (!tolv::FileExists(path.c_str(), &found)) return false;
+    *failed = false;
+    if (!tolv::FileExists(path.c_str(), &found)) {
+        *failed = !NotFound(GetLastError());  // unknown whether a folder is there
+        return false;
+    }
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     engine.GetJournal().BackupFile(path.c_str());
+    if (engine.GetJournal().GetBackupError()) {
+        SetLastError(engine.GetJournal().GetBackupError());
+        *failed = true;
+    }
     return true;
 }
 
@@ -246,18 +270,6 @@ bool IsDirectory(const std::string& path) {
     WIN32_FIND_DATAA found;
     return tolv::FileExists(path.c_str(), &found) &&
            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The folders above path, outermost first, that do not exist yet.
-std::vector<std::string> MissingParents(const std::string& path) {
-    std::vector<std::string> missing;
-    const size_t first = path.find('\\');
-    for (size_t at = path.find('\\', first == std::string::npos ? path.size() : first + 1);
-         at != std::string::npos; at = path.find('\\', at + 1)) {
-        const std::string parent = path.substr(0, at);
-        if (!tolv::FileExists(parent.c_str())) missing.push_back(parent);
-    }
-    return missing;
 }
 
 // mkdir and rmdir take their path without one trailing backslash (a drive root keeps it).
@@ -280,15 +292,17 @@ int MkdirCommand(CScriptEngine& engine, char* args) {
     if (PathTooLong(engine, path)) return 0;
 
     // An existing empty directory is removed here and comes back with the journal.
-    const bool wasThere = BackupDirectory(engine, path);
+    bool failed = false;
+    const bool wasThere = BackupDirectory(engine, path, &failed);
+    if (failed) return ReportWinError(engine, path.c_str());
     bool ok;
     bool existed = false;
     if (HasOption(letters, 'f')) {
         // The parents the chain makes get no undo line; the journal takes them back.
-        std::vector<std::string> parents = MissingParents(path);
-        ok = tolv::CreateDirectoryChain(path.c_str(), &existed);
-        for (const std::string& parent : parents) {
-            if (IsDirectory(parent)) engine.GetJournal().NoteMadeFolder(parent.c_str());
+        std::vector<std::string> made;
+        ok = tolv::CreateDirectoryChain(path.c_str(), &existed, &made);
+        for (const std::string& folder : made) {
+            if (folder != path) engine.GetJournal().NoteMadeFolder(folder.c_str());
         }
     } else {
         ok = Win32().CreateDirectoryA(path.c_str(), nullptr) != FALSE;
@@ -312,7 +326,9 @@ int RmdirCommand(CScriptEngine& engine, char* args) {
     const std::string path = DirectoryArgument(engine, raw, pathArg);
     if (PathTooLong(engine, path)) return 0;
 
-    const bool existed = BackupDirectory(engine, path);
+    bool failed = false;
+    const bool existed = BackupDirectory(engine, path, &failed);
+    if (failed) return ReportWinError(engine, path.c_str());
     if (Win32().RemoveDirectoryA(path.c_str())) return 1;
     if (existed && IsNotThere(GetLastError()) && !tolv::FileExists(path.c_str())) return 1;
     return ReportWinError(engine, path.c_str());

@@ -72,16 +72,17 @@ bool IsAbsolutePath(std::string_view path) {
     return (!path.empty() && path[0] == '\\') || (path.size() >= 2 && path[1] == ':');
 }
 
-bool CreateDirectoryChain(const char* path, bool* existed) {
+bool CreateDirectoryChain(const char* path, bool* existed, std::vector<std::string>* made) {
     std::string prefix(path);
     const size_t first = prefix.find('\\');
     if (first == std::string::npos) return false;
     for (size_t at = prefix.find('\\', first + 1); at != std::string::npos;
          at = prefix.find('\\', at + 1)) {
         prefix[at] = '\0';
-        const bool made = Win32().CreateDirectoryA(prefix.c_str(), nullptr) != FALSE;
+        const bool created = Win32().CreateDirectoryA(prefix.c_str(), nullptr) != FALSE;
+        if (created && made) made->push_back(prefix.c_str());
         prefix[at] = '\\';
-        if (!made && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+        if (!created && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     }
     if (Win32().CreateDirectoryA(path, nullptr)) return true;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;

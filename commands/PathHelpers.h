@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace tolv {
@@ -44,7 +45,8 @@ bool IsAbsolutePath(std::string_view path);
 // created). "Already exists" counts as success at every step; *existed (when given) is set
 // to true when the last directory was already there. False when path has no backslash or a
 // CreateDirectoryA fails otherwise; the directories made up to then stay.
-bool CreateDirectoryChain(const char* path, bool* existed = nullptr);
+bool CreateDirectoryChain(const char* path, bool* existed = nullptr,
+                          std::vector<std::string>* made = nullptr);
 
 // -1, 0 or 1 as a is earlier than, equal to or later than b, after rounding both down to an
 // even second (the resolution of FAT file times), so times within one two-second step are

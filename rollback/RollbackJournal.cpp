@@ -399,8 +399,12 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
     records_.push_back(std::move(record));
     RunNote("backup of registry key %s", key.c_str());
     const DWORD error = tolv::SaveRegTree(root, subkey, file_.Get(), subtree != 0);
-    // The record stays: what was saved before the failure may be all there is of the key.
-    return error == 0 ? 1 : Fail(error);
+    if (error == 0) return 1;
+    // The command will not make its change, so nothing needs restoring; a part-written
+    // block must not be replayed, and the next backup writes over it.
+    records_.pop_back();
+    Win32().SetFilePointer(file_.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN);
+    return Fail(error);
 }
 
 int CRollbackJournal::Commit() {

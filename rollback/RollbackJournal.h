@@ -40,7 +40,7 @@ public:
     // Saves root\subkey (with its whole subtree when subtree is 1) into the journal file,
     // unless an earlier record of the same key (any letter case) with at least that subtree
     // flag covers it. 1 when saved, covered or inactive; 0 when the key does not exist (no
-    // record) or saving failed (the record stays).
+    // record) or saving failed (no record: the caller must not make its change).
     int BackupRegistryKey(HKEY root, const char* subkey, int subtree);
     // The run has just made the file or directory at path, or the key root\subkey, where
     // nothing stood before; the undo line recorded with it takes it away again. A later

@@ -155,8 +155,18 @@ protected:
     HANDLE busy_ = INVALID_HANDLE_VALUE;
 };
 
+// For a run that lost something: its call number and the first entry that differs.
+std::string Difference(int n, const std::vector<std::string>& before,
+                       const std::vector<std::string>& after) {
+    if (before == after) return "";
+    size_t i = 0;
+    while (i < before.size() && i < after.size() && before[i] == after[i]) ++i;
+    return "\n" + std::to_string(n) + ": was " + (i < before.size() ? before[i] : "-") +
+           "\n     now " + (i < after.size() ? after[i] : "-");
+}
+
 // A fault at any call of the installation leaves the machine exactly as it was.
-TEST_F(FaultLoopTest, DISABLED_EveryFaultOfTheInstallationIsTakenBack) {
+TEST_F(FaultLoopTest, EveryFaultOfTheInstallationIsTakenBack) {
     Reset();
     const std::vector<std::string> before = Machine();
     const int calls = RunOnce(InstallScript(), "Install", "", 0, false);
@@ -165,7 +175,7 @@ TEST_F(FaultLoopTest, DISABLED_EveryFaultOfTheInstallationIsTakenBack) {
     for (int n = 1; n <= calls; ++n) {
         Reset();
         RunOnce(InstallScript(), "Install", "", n, false);
-        if (before != Machine()) lost += " " + std::to_string(n);
+        lost += Difference(n, before, Machine());
     }
     EXPECT_EQ("", lost) << "failing calls that lose something, of " << calls;
     std::printf("[ fault points ] installation: %d\n", calls);
@@ -174,7 +184,7 @@ TEST_F(FaultLoopTest, DISABLED_EveryFaultOfTheInstallationIsTakenBack) {
 
 // The same for the uninstallation through the saved uninstaller: it runs with the n-th call
 // failing and is then taken back, whether it ended well or not.
-TEST_F(FaultLoopTest, DISABLED_EveryFaultOfTheUninstallationIsTakenBack) {
+TEST_F(FaultLoopTest, EveryFaultOfTheUninstallationIsTakenBack) {
     const std::string saved = Target("App\\uninstall.pxf");
     int calls = 0;
     std::string lost;
@@ -187,7 +197,7 @@ TEST_F(FaultLoopTest, DISABLED_EveryFaultOfTheUninstallationIsTakenBack) {
         const int made = RunOnce(script.substr(script.find('\n') + 1), "Uninstall",
                                  Q(TargetDir() + "\\App"), n, false);
         if (n == 0) calls = made;
-        if (installed != Machine()) lost += " " + std::to_string(n);
+        lost += Difference(n, installed, Machine());
     }
     EXPECT_EQ("", lost) << "failing calls that lose something, of " << calls;
     std::printf("[ fault points ] uninstallation: %d\n", calls);
