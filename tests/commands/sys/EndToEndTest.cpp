@@ -97,16 +97,6 @@ protected:
     }
 };
 
-TEST_F(EndToEndTest, AbortedInstallLeavesTheMachineAsItWas) {
-    const std::vector<std::string> before = Machine();
-    engine.StartJournal();
-    EXPECT_EQ(101, Error(Script(true)));
-    EXPECT_NE(before, Machine());
-    EXPECT_EQ(10u, UndoLines().size());
-    engine.RollBack();
-    EXPECT_EQ(before, Machine());
-}
-
 // A device record is one new key with several values, and a file may be copied twice: the
 // second change finds what the first one made, which did not exist before the run.
 TEST_F(EndToEndTest, WhatTheRunMadeAndChangedAgainIsGoneAfterRollback) {
