@@ -108,9 +108,10 @@ int CScriptEngine::FindRollbackProc(const char* name) const {
     // the body and is never found.
     for (int i = rollbackBodyIndex_; i < rollbackLines_->GetCount(); ++i) {
         const char* line = rollbackLines_->GetAt(i);
-        if (!line || !EqualsNoCase(line, "proc ", 5)) continue;
+        if (!line || std::strlen(line) < 5 || !EqualsNoCase(std::string_view(line, 5), "proc "))
+            continue;
         const char* word = SkipBlanks(line + 5);
-        if (EqualsNoCase(word, name, length) &&
+        if (std::strlen(word) >= length && EqualsNoCase(std::string_view(word, length), name) &&
             (word[length] == '\0' || word[length] == ' ' || word[length] == '\t')) {
             return i;
         }
