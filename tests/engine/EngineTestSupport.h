@@ -11,10 +11,6 @@
 
 namespace engine_test {
 
-inline std::filesystem::path DataPath(const std::string& relative) {
-    return std::filesystem::path(TOLV_TEST_DATA) / relative;
-}
-
 // A file in the temporary directory, removed when the object goes.
 class ScratchFile {
 public:

@@ -1,5 +1,5 @@
-// Loading: the line table as read, load failures and what survives them, and the
-// procedure table lookups.
+// Loading: the header, the procedure blocks and what survives a failure, the line table as
+// read, and the procedure table lookups.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,21 +16,54 @@ int LoadError(CScriptEngine& engine, const std::string& content) {
     ScratchFile file(content);
     return ErrorOf([&] { engine.Load(file.Path().c_str()); });
 }
+const std::string kHeader = ";OBRIX_INST_FILE\n";
 }  // namespace
 
-TEST(Load, FailsOnFilesThatAreNotInstallationFiles) {
-    CScriptEngine engine;
-    EXPECT_EQ(LoadError(engine, ""), 11);
-    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE\n"), 11);
-    EXPECT_EQ(engine.GetLines().GetCount(), 1);  // the lines read so far
-    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILEX\n; c\n"), 12);
-    EXPECT_EQ(engine.GetLines().GetCount(), 0);  // the header attempt is not stored
-    EXPECT_EQ(LoadError(engine, "\xEF\xBB\xBF;OBRIX_INST_FILE\n; c\n"), 12);
-
-    std::string missing = (std::filesystem::temp_directory_path() / "tolv_no_such.pxf").string();
-    EXPECT_EQ(ErrorOf([&] { engine.Load(missing.c_str()); }), 11);
-    std::string longPath(260, 'p');
-    EXPECT_EQ(ErrorOf([&] { engine.Load(longPath.c_str()); }), 11);
+TEST(Load, ChecksTheHeaderAndTheBlocksAndKeepsWhatCameBefore) {
+    const std::string name255(255, 'n');
+    const struct {
+        std::string text;
+        int error;
+        int line;           // the current line afterwards (from 0), on an error
+        const char* procs;  // the procedure table afterwards
+    } cases[] = {
+        {"", 11, 0, ""},
+        {kHeader, 11, 0, ""},
+        {";OBRIX_INST_FILEX\n; c\n", 12, 0, ""},
+        {" ;OBRIX_INST_FILE\n; c\n", 12, 0, ""},
+        {";obrix_inst_file\n; c\n", 12, 0, ""},
+        {"\xEF\xBB\xBF;OBRIX_INST_FILE\n; c\n", 12, 0, ""},
+        {";OBRIX_INST_FILE \t \nproc Main\nendp\n", 0, 0, "MAIN=1,2"},
+        {kHeader + "; only a comment\n", 0, 0, ""},
+        {kHeader + "proc Main\nendp\nproc main\nendp\n", 4, 3, "MAIN=1,2"},
+        {kHeader + "proc Main\nendp\nendp\n", 3, 3, "MAIN=1,2"},
+        {kHeader + "proc Main\nendp\nproc Outer\nproc Inner\nendp\n", 3, 4, "MAIN=1,2"},
+        {kHeader + "proc Main\nendp\nproc\nendp\n", 3, 3, "MAIN=1,2"},
+        {kHeader + "proc ;Main\nendp\n", 3, 1, ""},
+        {kHeader + "PROC Main ; the name ends at the blank\nENDP trailing words\n", 0, 0,
+         "MAIN=1,2"},
+        {kHeader + "proc Main\nendp\n\n   set $x, 1\n", 3, 4, "MAIN=1,2"},
+        {kHeader + "proc Main\nendp\nproc Open\n  set $x, 1\n", 0, 0, "MAIN=1,2"},
+        {kHeader + "proc " + name255 + "\nendp\n", 0, 0, nullptr},
+        {kHeader + "proc " + name255 + "n\nendp\n", 9, 1, ""},
+        {kHeader + ";" + name255 + "\n", 9, 1, ""},
+        {kHeader + "proc Main\n  x" + name255 + "\nendp\n", 9, 2, ""},
+        {kHeader + ";" + name255.substr(1) + " " + name255 + "\n", 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        CScriptEngine engine;
+        EXPECT_EQ(LoadError(engine, c.text), c.error) << c.text;
+        if (c.error) {
+            EXPECT_EQ(engine.GetCurrentLine(), c.line) << c.text;
+        }
+        std::string procs;
+        for (int i = 0; i < engine.GetProcTable().GetCount(); ++i) {
+            procs += (i ? " " : "") + std::string(engine.GetProcTable().GetAt(i));
+        }
+        if (c.procs) {
+            EXPECT_EQ(procs, c.procs) << c.text;
+        }
+    }
 }
 
 TEST(Load, ReadsAtMostFourMebibytesFromAFileOrFromMemory) {
@@ -57,10 +90,9 @@ TEST(Load, StoresEveryLineTrimmedWithEmptyLinesAsNull) {
     EXPECT_EQ(lines.GetAt(3), nullptr);
     EXPECT_STREQ(lines.GetAt(4), "  proc Main");
     EXPECT_EQ(lines.GetAt(6), nullptr);
-    int start = 0, end = 0;
-    engine.GetProcRange("MAIN", &start, &end);
-    EXPECT_EQ(start, 4);
-    EXPECT_EQ(end, 5);
+    // A path too long for the script path, a file that is not there.
+    EXPECT_EQ(ErrorOf([&] { engine.Load(std::string(260, 'p').c_str()); }), 11);
+    EXPECT_EQ(ErrorOf([&] { engine.Load("Z:\\tolv\\no_such.pxf"); }), 11);
 }
 
 TEST(Load, SplitsLongPhysicalLinesAt4095) {
@@ -73,59 +105,38 @@ TEST(Load, SplitsLongPhysicalLinesAt4095) {
     CScriptEngine engine;
     const std::string exact = text(4095, 'a');
     const std::string over = text(4098, 'b');
-    const std::string twice = text(8190, 'e');
-    LoadText(engine, "proc Main\n" + exact + "\r\n" + over + "\n" + twice + "\nendp");
+    LoadText(engine, "proc Main\n" + exact + "\r\n" + over + "\nendp");
     const CItemArray& lines = engine.GetLines();
-    ASSERT_EQ(lines.GetCount(), 8);
+    ASSERT_EQ(lines.GetCount(), 6);
     // (Compared as booleans: a failure would otherwise print pages of text.)
     EXPECT_TRUE(lines.GetAt(2) == exact);
     EXPECT_TRUE(lines.GetAt(3) == over.substr(0, 4095));
     EXPECT_TRUE(lines.GetAt(4) == over.substr(4095));
-    EXPECT_TRUE(lines.GetAt(5) == twice.substr(0, 4095));
-    EXPECT_TRUE(lines.GetAt(6) == twice.substr(4095));
-    EXPECT_STREQ(lines.GetAt(7), "endp");  // a last line without a line end
+    EXPECT_STREQ(lines.GetAt(5), "endp");  // a last line without a line end
 }
 
-TEST(Load, CutsALineAtANulByte) {
+TEST(Load, StopsAtANulInALineAndAtACtrlZ) {
     CScriptEngine engine;
     LoadText(engine, std::string("; a\0b\n; c\n", 10));
     EXPECT_STREQ(engine.GetLines().GetAt(1), "; a");
     EXPECT_STREQ(engine.GetLines().GetAt(2), "; c");
-}
-
-TEST(Load, StopsAtACtrlZAsATextReadDoes) {
-    // Whatever follows the end-of-file mark, here a statement outside every procedure, is
-    // never read; the text before it on its line is.
-    CScriptEngine engine;
+    // What follows the end-of-file mark, here a statement outside every procedure, is never
+    // read; the text before it on its line is.
     LoadText(engine, "proc Main\r\nreturn 4\r\nendp\x1A\r\nstray\r\n");
     ASSERT_EQ(engine.GetLines().GetCount(), 4);
-    EXPECT_STREQ(engine.GetLines().GetAt(3), "endp");
     EXPECT_EQ(engine.CallProc("Main"), 4);
-    EXPECT_EQ(LoadError(engine, ";OBRIX_INST_FILE\r\n\x1A; c\r\n"), 11);
-}
-
-TEST(Load, LimitsWordsAndProcedureNamesTo255) {
-    CScriptEngine engine;
-    const std::string name255(255, 'n');
-    EXPECT_EQ(ErrorOf([&] { LoadText(engine, "proc " + name255 + "\nendp\n"); }), 0);
-    EXPECT_EQ(ErrorOf([&] { LoadText(engine, "proc " + name255 + "n\nendp\n"); }), 9);
-    EXPECT_EQ(ErrorOf([&] { LoadText(engine, ";" + name255 + "\n"); }), 9);
-    EXPECT_EQ(ErrorOf([&] { LoadText(engine, ";" + name255.substr(1) + " " + name255 + "\n"); }),
-              0);
+    EXPECT_EQ(LoadError(engine, kHeader + "\x1A; c\r\n"), 11);
 }
 
 TEST(Load, ForgetsTheFormerFilesVariablesAndMacros) {
     CScriptEngine engine;
     LoadText(engine, "proc Main\nmacro m, 1\nset $g, 1\nend\nendp\n");
     engine.CallProc("Main");
-    EXPECT_STREQ(engine.GetVar("g"), "1");
-    EXPECT_EQ(engine.GetStopMode(), CScriptEngine::kEnded);
-
     LoadText(engine, "proc Other\nreturn 5\nendp\n");
     EXPECT_EQ(ErrorOf([&] { engine.GetVar("g"); }), 1);
     EXPECT_EQ(ErrorOf([&] { engine.GetMacro("m"); }), 1);
     EXPECT_EQ(ErrorOf([&] { engine.CallProc("Main"); }), 1);
-    EXPECT_EQ(engine.CallProc("Other"), 5);  // the stop mode was reset, commands are still there
+    EXPECT_EQ(engine.CallProc("Other"), 5);  // the stop mode was reset
 }
 
 TEST(ProcTable, FindsTheProcedureHoldingALine) {
@@ -133,26 +144,12 @@ TEST(ProcTable, FindsTheProcedureHoldingALine) {
     LoadText(engine, "proc First\nendp\n; between\nproc Second\n  return 1\nendp\n");
     std::string name;
     int start = -1, end = -1;
-    engine.FindProcByLine(1, &name, &start, &end);
-    EXPECT_EQ(name, "FIRST");
-    EXPECT_EQ(start, 1);
-    EXPECT_EQ(end, 2);
     engine.FindProcByLine(2, &name, &start, &end);
-    EXPECT_EQ(name, "FIRST");
-    engine.FindProcByLine(6, &name, &start, &end);
-    EXPECT_EQ(name, "SECOND");
-    EXPECT_EQ(start, 4);
-    EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(3, &name, &start, &end); }), 1);
-    EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(0, &name, &start, &end); }), 1);
-    EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(7, &name, &start, &end); }), 1);
-
-    engine.GetProcRange("second", &start, &end);
-    EXPECT_EQ(start, 4);
-    EXPECT_EQ(end, 6);
+    EXPECT_EQ(name + " " + std::to_string(start) + "," + std::to_string(end), "FIRST 1,2");
+    engine.FindProcByLine(4, &name, &start, &end);
+    EXPECT_EQ(name + " " + std::to_string(start) + "," + std::to_string(end), "SECOND 4,6");
+    for (int line : {0, 3, 7}) {
+        EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(line, &name, &start, &end); }), 1) << line;
+    }
     EXPECT_EQ(ErrorOf([&] { engine.GetProcRange("Third", &start, &end); }), 1);
-
-    CScriptEngine empty;
-    LoadText(empty, "; only a comment\n");
-    EXPECT_EQ(empty.GetProcTable().GetCount(), 0);
-    EXPECT_EQ(ErrorOf([&] { empty.FindProcByLine(1, &name, &start, &end); }), 1);
 }

@@ -1,0 +1,264 @@
+// Runs every behaviour of the catalogue (see Catalogue.h) on a machine of its own: scratch
+// registry roots, a scratch folder $dir (also the temporary directory, with "src" as the
+// first file source and "dst" for targets, and the Windows directory of restart-time work),
+// and these test commands to set the machine up and look at it:
+//   journal / commit / rollback   the engine's StartJournal, CommitJournal, RollBack
+//                                 (rollback: 1 when it left rollback mode on, then off)
+//   put path, text[, second]      writes a file; its time is second seconds after a base
+//   lock path / readonly path     holds the file open unshared / makes it read-only
+//   file $v, path                 0 missing, 1 file, 2 read-only file, 3 directory; $v the
+//                                 content (line ends as "|"), "@second" appended
+//   reg $v, root, key[, name]     0 missing, else 1; $v "TYPE data" of the value
+//   regput root, key, name, type, data   type expand, binary (hex) or unterminated
+//   undo $v / host $v             the undo lines newest first (" | ") / the host's calls
+//   snapshot / unchanged          keep the machine / 1 when it is as kept
+//   tempfiles                     the number of files in the temporary directory
+//   failwin text                  a Windows call failing with 5, reported the commands' way
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "commands/PathHelpers.h"
+#include "commands/ReportWinError.h"
+#include "commands/RestartFileOps.h"
+#include "engine/FileSource.h"
+#include "engine/ScriptEngine.h"
+#include "rollback/RollbackJournal.h"
+#include "tests/catalogue/Catalogue.h"
+#include "tests/rollback/RollbackTestSupport.h"
+
+namespace {
+
+// The sandbox of the behaviour running now, for the test commands.
+class Win32Sandbox;
+Win32Sandbox* gSandbox = nullptr;
+
+HKEY RootOf(const char* name) {
+    const std::string n = name;
+    return n == "HKLM"   ? HKEY_LOCAL_MACHINE
+           : n == "HKCU" ? HKEY_CURRENT_USER
+           : n == "HKCR" ? HKEY_CLASSES_ROOT
+                         : HKEY_USERS;
+}
+
+class Win32Sandbox : public catalogue::Sandbox {
+public:
+    Win32Sandbox() {
+        gSandbox = this;
+        CreateDirectoryA((folder / "src").c_str(), nullptr);
+        CreateDirectoryA((folder / "dst").c_str(), nullptr);
+        tolv::OverrideIsWindowsNT(0);
+        tolv::SetWindowsDirectoryForTesting(folder.Path().c_str());
+    }
+    ~Win32Sandbox() override {
+        for (HANDLE h : locks) CloseHandle(h);
+        tolv::SetWindowsDirectoryForTesting(nullptr);
+        tolv::OverrideIsWindowsNT(-1);
+        gSandbox = nullptr;
+    }
+    void Prepare(CScriptEngine& engine) override;
+
+    std::vector<std::string> Machine() const {
+        std::vector<std::string> state;
+        Files(folder.Path(), state);
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS}) {
+            char name[256];
+            for (DWORD i = 0, size = sizeof name;
+                 RegEnumKeyExA(root, i, name, &size, nullptr, nullptr, nullptr, nullptr) == 0;
+                 ++i, size = sizeof name) {
+                DumpKey(root, name, state);
+            }
+        }
+        return state;
+    }
+    static void Files(const std::string& dir, std::vector<std::string>& out) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::string name = found.cFileName, path = dir + "\\" + name;
+            if (name == "." || name == "..") continue;
+            out.push_back(path + " " + std::to_string(found.dwFileAttributes) + " " +
+                          std::to_string(WriteTimeOf(path)) + " " + ReadFileText(path));
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Files(path, out);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+
+    ScratchRoots roots;
+    TempFolder folder;
+    std::vector<HANDLE> locks;
+    std::vector<std::string> snapshot;
+};
+
+int Journal(CScriptEngine& engine, char*) {
+    engine.StartJournal();
+    return 1;
+}
+int Commit(CScriptEngine& engine, char*) {
+    engine.CommitJournal();
+    return 1;
+}
+int Rollback(CScriptEngine& engine, char*) {
+    engine.RollBack();
+    const int mode = engine.IsRollbackMode();
+    engine.SetRollbackMode(false);
+    return mode;
+}
+int Put(CScriptEngine& engine, char* args) {
+    const char *path = nullptr, *text = nullptr;
+    int second = 0;
+    ParseArgs(engine, args, nullptr, "ssD", &path, &text, &second);
+    WriteFileText(path, text);
+    SetWriteTime(path, TimeAt(second));
+    return 1;
+}
+int Lock(CScriptEngine& engine, char* args) {
+    const char* path = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &path);
+    gSandbox->locks.push_back(
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return gSandbox->locks.back() != INVALID_HANDLE_VALUE;
+}
+int ReadOnly(CScriptEngine& engine, char* args) {
+    const char* path = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &path);
+    return SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY);
+}
+int File(CScriptEngine& engine, char* args) {
+    const char *var = nullptr, *path = nullptr;
+    ParseArgs(engine, args, nullptr, "vs", &var, &path);
+    const DWORD attributes = GetFileAttributesA(path);
+    std::string text;
+    int kind = 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        kind = 3;
+    } else {
+        kind = (attributes & FILE_ATTRIBUTE_READONLY) ? 2 : 1;
+        for (char c : ReadFileText(path)) {
+            if (c != '\r') text += c == '\n' ? '|' : c;
+        }
+        const FILETIME zero = TimeAt(0);
+        const long long ticks =
+            static_cast<long long>(WriteTimeOf(path)) -
+            static_cast<long long>((ULONGLONG(zero.dwHighDateTime) << 32) | zero.dwLowDateTime);
+        text += "@" + std::to_string(ticks / 10000000LL);
+    }
+    engine.SetVar(var, text.c_str());
+    return kind;
+}
+int Reg(CScriptEngine& engine, char* args) {
+    const char *var = nullptr, *root = nullptr, *key = nullptr, *name = nullptr;
+    ParseArgs(engine, args, nullptr, "vssS", &var, &root, &key, &name);
+    if (!name) {
+        engine.SetVar(var, "");
+        return KeyExists(RootOf(root), key);
+    }
+    const RegValue v = ReadValue(RootOf(root), key, name);
+    std::string text;
+    if (v.type == REG_DWORD) text = "DWORD " + std::to_string(v.Dword());
+    if (v.type == REG_SZ || v.type == REG_EXPAND_SZ) {
+        text = (v.type == REG_SZ ? "SZ " : "EXPAND ") + v.Text();
+    }
+    if (v.type == REG_BINARY) text = "BINARY " + std::to_string(v.data.size());
+    engine.SetVar(var, text.c_str());
+    return v.exists;
+}
+int RegPut(CScriptEngine& engine, char* args) {
+    const char *root = nullptr, *key = nullptr, *name = nullptr, *type = nullptr, *data = nullptr;
+    ParseArgs(engine, args, nullptr, "sssss", &root, &key, &name, &type, &data);
+    const std::string t = type;
+    if (t == "expand") WriteString(RootOf(root), key, name, data, REG_EXPAND_SZ);
+    if (t == "unterminated") WriteValue(RootOf(root), key, name, REG_SZ, data, DWORD(strlen(data)));
+    if (t == "binary") WriteValue(RootOf(root), key, name, REG_BINARY, data, DWORD(strlen(data)));
+    return 1;
+}
+int Undo(CScriptEngine& engine, char* args) {
+    const char* var = nullptr;
+    ParseArgs(engine, args, nullptr, "v", &var);
+    std::string text;
+    const CItemArray& all = engine.GetRollbackScript().GetLines();
+    for (int i = engine.GetRollbackScript().GetBodyIndex(); i < all.GetCount(); ++i) {
+        const char* line = all.GetAt(i);
+        if (line && std::string(line) == "endp") break;
+        text += (text.empty() ? "" : " | ") + std::string(line ? line : "");
+    }
+    engine.SetVar(var, text.c_str());
+    return 1;
+}
+int Host(CScriptEngine& engine, char* args) {
+    const char* var = nullptr;
+    ParseArgs(engine, args, nullptr, "v", &var);
+    engine.SetVar(var,
+                  static_cast<catalogue::RecordingHost&>(engine.GetHost()).TakeCalls().c_str());
+    return 1;
+}
+int Snapshot(CScriptEngine&, char*) {
+    gSandbox->snapshot = gSandbox->Machine();
+    return 1;
+}
+int Unchanged(CScriptEngine&, char*) {
+    return gSandbox->snapshot == gSandbox->Machine();
+}
+int TempFiles(CScriptEngine&, char*) {
+    return static_cast<int>(gSandbox->folder.TempFiles().size());
+}
+int FailWin(CScriptEngine& engine, char* args) {
+    const char* text = "";
+    ParseArgs(engine, args, nullptr, "s", &text);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return ReportWinError(engine, text);
+}
+
+const ScriptCommand kTestCommands[] = {
+    {"journal", Journal},     {"commit", Commit},
+    {"rollback", Rollback},   {"put", Put},
+    {"lock", Lock},           {"readonly", ReadOnly},
+    {"file", File},           {"reg", Reg},
+    {"regput", RegPut},       {"undo", Undo},
+    {"host", Host},           {"snapshot", Snapshot},
+    {"unchanged", Unchanged}, {"tempfiles", TempFiles},
+    {"failwin", FailWin},     {nullptr, nullptr},
+};
+
+void Win32Sandbox::Prepare(CScriptEngine& engine) {
+    engine.RegisterCommands(kTestCommands);
+    engine.SetGlobalVar("dir", folder.Path().c_str());
+    engine.GetFileSources().InsertAt(0, std::make_unique<CDirectorySource>(folder / "src"));
+}
+
+std::vector<catalogue::Behaviour> AllBehaviours() {
+    std::vector<catalogue::Behaviour> all;
+    for (const std::string& file : catalogue::TopicFiles(TOLV_CATALOGUE)) {
+        for (auto& b : catalogue::ReadBehaviours(file)) all.push_back(b);
+    }
+    return all;
+}
+
+class Catalogue : public testing::TestWithParam<catalogue::Behaviour> {};
+
+TEST_P(Catalogue, DoesWhatItsCommentsSay) {
+    const catalogue::Behaviour& b = GetParam();
+    Win32Sandbox sandbox;
+    catalogue::RecordingHost host;
+    CScriptEngine engine;
+    engine.SetHost(&host);
+    const std::string failures = catalogue::Run(b, engine, sandbox);
+    engine.GetJournal().Commit();  // no backup of a run that neither commits nor rolls back stays
+    EXPECT_EQ(failures, "") << b.file << ":" << b.line << ": proc " << b.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Topics, Catalogue, testing::ValuesIn(AllBehaviours()),
+                         [](const testing::TestParamInfo<catalogue::Behaviour>& info) {
+                             std::string file = info.param.file;
+                             file = file.substr(file.find_last_of("\\/") + 1);
+                             std::string name =
+                                 file.substr(0, file.find('.')) + "_" + info.param.name;
+                             for (char& c : name) {
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
+                         });
+
+}  // namespace
