@@ -43,6 +43,22 @@ bool IsExpectation(const std::string& line) {
     return line.rfind(kArrow, 0) == 0 || line.rfind("; $", 0) == 0;
 }
 
+// text with each "#$name#" replaced by the variable's value, as a script line would have it.
+std::string WithVariables(std::string text, CScriptEngine& engine) {
+    for (size_t at = 0; (at = text.find("#$", at)) != std::string::npos;) {
+        const size_t end = text.find('#', at + 2);
+        if (end == std::string::npos) break;
+        std::string value = text.substr(at, end + 1 - at);
+        try {
+            value = engine.GetVar(text.substr(at + 2, end - at - 2).c_str());
+        } catch (int) {
+        }
+        text.replace(at, end + 1 - at, value);
+        at += value.size();
+    }
+    return text;
+}
+
 // Checks ITEMS (see the header) against one run: its error (0 for none), its result, the
 // current line and the variables. Adds a line to failures for each item that does not hold.
 void CheckItems(const std::string& items, int error, int result, CScriptEngine& engine,
@@ -78,6 +94,7 @@ void CheckItems(const std::string& items, int error, int result, CScriptEngine& 
             } catch (int) {
             }
             if (unset) expected = "<unset>";
+            expected = WithVariables(expected, engine);
             if (actual != expected)
                 fail("$" + name + " is '" + actual + "', expected '" + expected + "'");
         } else {

@@ -15,7 +15,8 @@
 //     line N, line +N      the current line: file line N, or N lines below "proc"
 //     $NAME=value          the variable's value; "$NAME:" takes the rest of the line
 //     !$NAME               the variable is not set
-// What is not named is not checked. A failure names the file, the line and the procedure.
+// An expected value may hold "#$NAME#", replaced by that variable's value as in a script
+// line. What is not named is not checked. A failure names the file, the line and the procedure.
 //
 // This part needs no Windows header: with a sandbox that has no machine of its own it
 // runs the core-language topics natively too.

@@ -1,7 +1,7 @@
 // Runs every behaviour of the catalogue (see Catalogue.h) on a machine of its own: scratch
 // registry roots, a scratch folder $dir (also the temporary directory, with "src" as the
 // first file source and "dst" for targets, and the Windows directory of restart-time work),
-// and these test commands to set the machine up and look at it:
+// %TOLV_SYS_ROOT% = D:\Cards, and these test commands to set the machine up and look at it:
 //   journal / commit / rollback   the engine's StartJournal, CommitJournal, RollBack
 //                                 (rollback: 1 when it left rollback mode on, then off)
 //   put path, text[, second]      writes a file; its time is second seconds after a base
@@ -49,6 +49,7 @@ public:
         CreateDirectoryA((folder / "dst").c_str(), nullptr);
         tolv::OverrideIsWindowsNT(0);
         tolv::SetWindowsDirectoryForTesting(folder.Path().c_str());
+        SetEnvironmentVariableA("TOLV_SYS_ROOT", "D:\\Cards");
     }
     ~Win32Sandbox() override {
         for (HANDLE h : locks) CloseHandle(h);
@@ -78,9 +79,13 @@ public:
         do {
             const std::string name = found.cFileName, path = dir + "\\" + name;
             if (name == "." || name == "..") continue;
-            out.push_back(path + " " + std::to_string(found.dwFileAttributes) + " " +
-                          std::to_string(WriteTimeOf(path)) + " " + ReadFileText(path));
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Files(path, out);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                out.push_back(path + "\\");
+                Files(path, out);
+            } else {
+                out.push_back(path + " " + std::to_string(found.dwFileAttributes) + " " +
+                              std::to_string(WriteTimeOf(path)) + " " + ReadFileText(path));
+            }
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }

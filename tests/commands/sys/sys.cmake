@@ -4,7 +4,7 @@ set(_sys ${CMAKE_CURRENT_LIST_DIR})
 add_executable(runprobe ${_sys}/RunProbe.cpp)
 tolv_add_test(syscommand_tests
     SOURCES ${_sys}/RegistryHelpersTest.cpp ${_sys}/RestartFileOpsTest.cpp
-            ${_sys}/RegistryCommandsTest.cpp ${_sys}/FileCommandsTest.cpp
+            ${_sys}/FileCommandsTest.cpp
             ${_sys}/EndToEndTest.cpp ${_sys}/SystemCommandsTest.cpp
     LIBS tolv_engine
     DEPENDS runprobe)
