@@ -7,7 +7,9 @@
 //   put path, text[, second]      writes a file; its time is second seconds after a base
 //   lock path / readonly path     holds the file open unshared / makes it read-only
 //   file $v, path                 0 missing, 1 file, 2 read-only file, 3 directory; $v the
-//                                 content (line ends as "|"), "@second" appended
+//                                 content, line ends as "|"
+//   filetime path                 the file's time in seconds after the base
+//   answer n                      the host's answer when a file to replace is newer
 //   reg $v, root, key[, name]     0 missing, else 1; $v "TYPE data" of the value
 //   regput root, key, name, type, data   type expand, binary (hex) or unterminated
 //   undo $v / host $v             the undo lines newest first (" | ") / the host's calls
@@ -144,14 +146,22 @@ int File(CScriptEngine& engine, char* args) {
         for (char c : ReadFileText(path)) {
             if (c != '\r') text += c == '\n' ? '|' : c;
         }
-        const FILETIME zero = TimeAt(0);
-        const long long ticks =
-            static_cast<long long>(WriteTimeOf(path)) -
-            static_cast<long long>((ULONGLONG(zero.dwHighDateTime) << 32) | zero.dwLowDateTime);
-        text += "@" + std::to_string(ticks / 10000000LL);
     }
     engine.SetVar(var, text.c_str());
     return kind;
+}
+int FileTime(CScriptEngine& engine, char* args) {
+    const char* path = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &path);
+    const FILETIME zero = TimeAt(0);
+    const ULONGLONG base = (ULONGLONG(zero.dwHighDateTime) << 32) | zero.dwLowDateTime;
+    return static_cast<int>((static_cast<long long>(WriteTimeOf(path)) - base) / 10000000LL);
+}
+int Answer(CScriptEngine& engine, char* args) {
+    int answer = 0;
+    ParseArgs(engine, args, nullptr, "d", &answer);
+    static_cast<catalogue::RecordingHost&>(engine.GetHost()).SetReplaceNewerAnswer(answer);
+    return 1;
 }
 int Reg(CScriptEngine& engine, char* args) {
     const char *var = nullptr, *root = nullptr, *key = nullptr, *name = nullptr;
@@ -224,7 +234,8 @@ const ScriptCommand kTestCommands[] = {
     {"regput", RegPut},       {"undo", Undo},
     {"host", Host},           {"snapshot", Snapshot},
     {"unchanged", Unchanged}, {"tempfiles", TempFiles},
-    {"failwin", FailWin},     {nullptr, nullptr},
+    {"failwin", FailWin},     {"filetime", FileTime},
+    {"answer", Answer},       {nullptr, nullptr},
 };
 
 void Win32Sandbox::Prepare(CScriptEngine& engine) {
