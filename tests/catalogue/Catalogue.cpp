@@ -97,10 +97,10 @@ void CheckItems(const std::string& items, int error, int result, CScriptEngine& 
             expected = WithVariables(expected, engine);
             if (actual != expected)
                 fail("$" + name + " is '" + actual + "', expected '" + expected + "'");
-        } else {
-            const int n = std::stoi(item);
-            if (error == 0 && n != result)
-                fail("result " + std::to_string(result) + ", expected " + item);
+        } else if (item.find_first_not_of("-0123456789") != std::string::npos) {
+            fail("'" + item + "' is no expectation");
+        } else if (error == 0 && std::stoi(item) != result) {
+            fail("result " + std::to_string(result) + ", expected " + item);
         }
     }
     if (error != 0 && !errorNamed) fail("error " + std::to_string(error) + ", expected none");
@@ -152,7 +152,10 @@ void RunStepped(const Behaviour& b, CScriptEngine& engine, std::string& failures
         if (!lineFailures.empty()) {
             failures += "  line " + std::to_string(i + 1) + ": " + line + "\n" + lineFailures;
         }
-        engine.SetStopMode(CScriptEngine::kRunning);
+        // As at the end of a body: a return is over, an "end" stops every later call.
+        if (engine.GetStopMode() == CScriptEngine::kReturning) {
+            engine.SetStopMode(CScriptEngine::kRunning);
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 //   undo $v / host $v             the undo lines newest first (" | ") / the host's calls
 //   snapshot / unchanged          keep the machine / 1 when it is as kept
 //   tempfiles                     the number of files in the temporary directory
+//   recording 0|1                 switches the recording of undo lines
 //   failwin text                  a Windows call failing with 5, reported the commands' way
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@
 #include "engine/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "rollback/RollbackJournal.h"
+#include "rollback/RollbackScript.h"
 #include "tests/catalogue/Catalogue.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
@@ -219,6 +221,12 @@ int Unchanged(CScriptEngine&, char*) {
 int TempFiles(CScriptEngine&, char*) {
     return static_cast<int>(gSandbox->folder.TempFiles().size());
 }
+int Recording(CScriptEngine& engine, char* args) {
+    int on = 0;
+    ParseArgs(engine, args, nullptr, "d", &on);
+    engine.GetRollbackScript().SetRecording(on != 0);
+    return 1;
+}
 int FailWin(CScriptEngine& engine, char* args) {
     const char* text = "";
     ParseArgs(engine, args, nullptr, "s", &text);
@@ -234,8 +242,9 @@ const ScriptCommand kTestCommands[] = {
     {"regput", RegPut},       {"undo", Undo},
     {"host", Host},           {"snapshot", Snapshot},
     {"unchanged", Unchanged}, {"tempfiles", TempFiles},
-    {"failwin", FailWin},     {"filetime", FileTime},
-    {"answer", Answer},       {nullptr, nullptr},
+    {"failwin", FailWin},     {"recording", Recording},
+    {"filetime", FileTime},   {"answer", Answer},
+    {nullptr, nullptr},
 };
 
 void Win32Sandbox::Prepare(CScriptEngine& engine) {
