@@ -1,7 +1,8 @@
 // Runs every behaviour of the catalogue (see Catalogue.h) on a machine of its own: scratch
-// registry roots, a scratch folder $dir (also the temporary directory, with "src" as the
-// first file source and "dst" for targets, and the Windows directory of restart-time work),
-// %TOLV_SYS_ROOT% = D:\Cards, and these test commands to set the machine up and look at it:
+// registry roots, $bin the folder of the test programs, a scratch folder $dir (also the temporary
+// directory, with "src" as the first file source and "dst" for targets, and the Windows directory
+// of restart-time work), %TOLV_SYS_ROOT% = D:\Cards, and these test commands to set the machine up
+// and look at it:
 //   journal / commit / rollback   the engine's StartJournal, CommitJournal, RollBack
 //                                 (rollback: 1 when it left rollback mode on, then off)
 //   put path, text[, second]      writes a file; its time is second seconds after a base
@@ -16,8 +17,11 @@
 //   snapshot / unchanged          keep the machine / 1 when it is as kept
 //   tempfiles                     the number of files in the temporary directory
 //   recording 0|1                 switches the recording of undo lines
+//   link $v, path                 $v: target|arguments|folder|description|icon|show
+//   event name                    a named event that stays unsignalled while the run lasts
 //   failwin text                  a Windows call failing with 5, reported the commands' way
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <memory>
 
@@ -29,6 +33,7 @@
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
 #include "tests/catalogue/Catalogue.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
 namespace {
@@ -56,7 +61,10 @@ public:
         SetEnvironmentVariableA("TOLV_SYS_ROOT", "D:\\Cards");
     }
     ~Win32Sandbox() override {
-        for (HANDLE h : locks) CloseHandle(h);
+        for (HANDLE h : locks) {
+            SetEvent(h);  // an event lets its waiters go; for a file nothing
+            CloseHandle(h);
+        }
         tolv::SetWindowsDirectoryForTesting(nullptr);
         tolv::OverrideIsWindowsNT(-1);
         gSandbox = nullptr;
@@ -227,6 +235,35 @@ int Recording(CScriptEngine& engine, char* args) {
     engine.GetRollbackScript().SetRecording(on != 0);
     return 1;
 }
+int Link(CScriptEngine& engine, char* args) {
+    const char *var = nullptr, *path = nullptr;
+    ParseArgs(engine, args, nullptr, "vs", &var, &path);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    CoInitialize(nullptr);
+    CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link);
+    link->QueryInterface(IID_IPersistFile, (void**)&file);
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH);
+    char t[5][MAX_PATH] = {};
+    int index = -1, show = -1;
+    file->Load(wide, STGM_READ);
+    link->GetPath(t[0], MAX_PATH, 0, 0), link->GetArguments(t[1], MAX_PATH);
+    link->GetWorkingDirectory(t[2], MAX_PATH), link->GetDescription(t[3], MAX_PATH);
+    link->GetIconLocation(t[4], MAX_PATH, &index), link->GetShowCmd(&show);
+    file->Release(), link->Release();
+    CoUninitialize();
+    engine.SetVar(var, (std::string(t[0]) + "|" + t[1] + "|" + t[2] + "|" + t[3] + "|" + t[4] +
+                        std::to_string(index) + "|" + std::to_string(show))
+                           .c_str());
+    return 1;
+}
+int Event(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &name);
+    gSandbox->locks.push_back(CreateEventA(nullptr, TRUE, FALSE, name));
+    return 1;
+}
 int FailWin(CScriptEngine& engine, char* args) {
     const char* text = "";
     ParseArgs(engine, args, nullptr, "s", &text);
@@ -243,6 +280,7 @@ const ScriptCommand kTestCommands[] = {
     {"host", Host},           {"snapshot", Snapshot},
     {"unchanged", Unchanged}, {"tempfiles", TempFiles},
     {"failwin", FailWin},     {"recording", Recording},
+    {"link", Link},           {"event", Event},
     {"filetime", FileTime},   {"answer", Answer},
     {nullptr, nullptr},
 };
@@ -250,6 +288,7 @@ const ScriptCommand kTestCommands[] = {
 void Win32Sandbox::Prepare(CScriptEngine& engine) {
     engine.RegisterCommands(kTestCommands);
     engine.SetGlobalVar("dir", folder.Path().c_str());
+    engine.SetGlobalVar("bin", BinDir().c_str());
     engine.GetFileSources().InsertAt(0, std::make_unique<CDirectorySource>(folder / "src"));
 }
 
