@@ -48,22 +48,6 @@ protected:
     RecordingHost host;
 };
 
-TEST_F(FileSourceTest, FindsRegularFilesOnlyAndTakesAbsoluteNamesAsTheyAre) {
-    WriteFileText(media + "\\drv.sys", "x");
-    CreateDirectoryA((media + "\\Sub").c_str(), nullptr);
-    CDirectorySource source(media);
-    EXPECT_EQ(source.GetDirectory(), media + "\\");
-    WIN32_FIND_DATAA found;
-    EXPECT_TRUE(source.Find("DRV.SYS", &found));
-    EXPECT_EQ(found.nFileSizeLow, 1u);
-    EXPECT_FALSE(source.Find("Sub", nullptr));
-    EXPECT_FALSE(source.Find("missing", nullptr));
-    WriteFileText(folder / "elsewhere.txt", "e");
-    EXPECT_TRUE(source.Find((folder / "elsewhere.txt").c_str(), nullptr));
-    EXPECT_FALSE(source.Find((media + "\\" + std::string(300, 'n')).c_str(), nullptr));
-    EXPECT_EQ(CDirectorySource("C:").GetDirectory(), "C:");
-}
-
 TEST_F(FileSourceTest, CopyCarriesAllThreeTimesAndTheAttributes) {
     const std::string from = media + "\\drv.sys";
     WriteFileText(from, "driver bytes");
@@ -95,20 +79,12 @@ TEST_F(FileSourceTest, CopyCarriesAllThreeTimesAndTheAttributes) {
     EXPECT_EQ(CompareFileTime(&copy.ftLastWriteTime, &written), 0);
 }
 
-TEST_F(FileSourceTest, ZeroByteAndMultiBlockFilesReportProgressPerBlock) {
-    WriteFileText(media + "\\empty.txt", "");
-    CDirectorySource source(media);
-    ASSERT_TRUE(source.Copy("empty.txt", (target + "\\empty.txt").c_str(), &host));
-    EXPECT_EQ(host.calls, (Calls{"Begin " + media + "\\empty.txt 0", "Progress 0", "End"}));
-    EXPECT_EQ(ReadFileText(target + "\\empty.txt"), "");
-
-    host.calls.clear();
+TEST_F(FileSourceTest, MultiBlockFilesReportProgressPerBlock) {
     std::string big(200000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7 + i / 251);
     WriteFileText(media + "\\big.bin", big);
-    ASSERT_TRUE(source.Copy("big.bin", (target + "\\big.bin").c_str(), nullptr));
+    ASSERT_TRUE(CDirectorySource(media).Copy("big.bin", (target + "\\big.bin").c_str(), &host));
     EXPECT_EQ(ReadFileText(target + "\\big.bin"), big);
-    ASSERT_TRUE(source.Copy("big.bin", (target + "\\big2.bin").c_str(), &host));
     EXPECT_EQ(host.calls,
               (Calls{"Begin " + media + "\\big.bin 200000", "Progress 0", "Progress 65536",
                      "Progress 131072", "Progress 196608", "Progress 200000", "End"}));
@@ -137,11 +113,6 @@ TEST_F(FileSourceTest, CancelsAndFailuresLeaveNoPartialFileAndEndTheCopyOnce) {
     }
     SetFileAttributesA((media + "\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(to.c_str());
-
-    SetLastError(0);
-    EXPECT_FALSE(source.Copy("missing.txt", (target + "\\m.txt").c_str(), &host));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(host.calls.empty());
 
     // No such destination directory: the copy began but never opened, so it does not end.
     EXPECT_FALSE(source.Copy("a.txt", (folder / "NoDir\\a.txt").c_str(), &host));
