@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -125,29 +124,6 @@ TEST_F(ProcessTest, UninstallAllGoesOnPastAFailure) {
     EXPECT_FALSE(KeyExists(DeviceKey(module)));
     EXPECT_FALSE(FileExists(folder / "lib\\driver.dll"));
     EXPECT_EQ("stays", ReadFile(folder / "lib\\other.txt"));
-}
-
-// tests/data/install/system_device.pxf: every system command, installed and uninstalled.
-TEST_F(ProcessTest, SystemCommandsInstallAndUninstallEndToEnd) {
-    const std::string device = Device("SystemDevice"), probe = BinDir() + "\\runprobe.exe";
-    char text[1024] = "";
-    const std::string dir = std::string(text, GetTempPathA(MAX_PATH, text)) + "TolvSystemDevice";
-    CopyFileA(TOLV_TEST_DATA "/install/system_device.pxf", (folder / "setup.pxf").c_str(), FALSE);
-    CopyFileA(probe.c_str(), (folder / "runprobe.exe").c_str(), FALSE);
-    ASSERT_EQ(0, RunTolvarin("/i " + folder / "setup.pxf"));
-    EXPECT_TRUE(FileExists(dir + "\\Probe.lnk"));
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0, text, sizeof text, nullptr);
-    std::replace_if(
-        text, text + strlen(text), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, GENERIC_ALL);
-    if (manager) CloseServiceHandle(manager);
-    EXPECT_EQ("1,1," + std::to_string(ReadFile(probe).size()) + ",3," + (manager ? "1" : "0") +
-                  ",WINNT," + text,
-              GetString(DeviceKey(device), "Answers"));
-    EXPECT_EQ(0, RunTolvarin("/u " + device));
-    EXPECT_FALSE(FileExists(dir));
-    EXPECT_FALSE(KeyExists(DeviceKey(device)));
-    RemoveTree(dir);
 }
 
 // The sample reader from examples/: installed from its installation file, then removed by
