@@ -22,14 +22,6 @@ protected:
     }
 };
 
-TEST_F(RollbackJournalTest, InactiveJournalRecordsNothingAndReportsSuccess) {
-    WriteFileText(folder / "a.txt", "a");
-    EXPECT_EQ(journal.BackupFile((folder / "a.txt").c_str()), 1);
-    EXPECT_EQ(journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, "K", 1), 1);
-    EXPECT_TRUE(journal.GetRecords().empty());
-    EXPECT_EQ(ReadFileText(folder / "a.txt"), "a");
-}
-
 TEST_F(RollbackJournalTest, FileOverwrittenTwiceComesBackAsTheOriginal) {
     const std::string path = folder / "driver.dll";
     WriteFileText(path, "original");
@@ -98,21 +90,6 @@ TEST_F(RollbackJournalTest, KeyIsSavedOncePerSubtreeFlagWhateverTheCase) {
     journal.Replay();
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev", "Name"), "old");
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "X"), "x");
-}
-
-TEST_F(RollbackJournalTest, CommitLeavesNothingOfTheRunInTheTemporaryDirectory) {
-    WriteFileText(folder / "a.txt", "a");
-    WriteFileText(folder / "b.txt", "b");
-    WriteString(HKEY_CURRENT_USER, "K", "V", "v");
-    journal.Open();
-    journal.BackupFile((folder / "a.txt").c_str());
-    journal.BackupFile((folder / "b.txt").c_str());
-    journal.BackupRegistryKey(HKEY_CURRENT_USER, "K", 1);
-    EXPECT_EQ(folder.TempFiles().size(), 3u);  // journal file and two backups
-    journal.Commit();
-    EXPECT_TRUE(folder.TempFiles().empty());
-    EXPECT_FALSE(journal.IsActive());
-    EXPECT_FALSE(PathExists(folder / "a.txt"));
 }
 
 TEST_F(RollbackJournalTest, MissingBackupLeavesThePathAsItIs) {
