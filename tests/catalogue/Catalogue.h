@@ -1,25 +1,6 @@
-// The behaviour catalogue: installation files under tests/catalogue, one per topic, in
-// which every behaviour is a procedure that states what it must do in its comments.
-//
-// A procedure runs in one of two ways, chosen by where its expectations stand:
-// - Called: expectation comments directly above "proc Name" make the procedure a
-//   behaviour that is called as a whole (a fresh load of the file, CallProc):
-//     ; => ITEMS           what the call gives (several such lines may stand)
-//     ; $NAME: text        afterwards GetVar(NAME) is exactly the rest of the line
-// - Stepped: a procedure whose lines end in "; => ITEMS" is run one line at a time at the
-//   top level, as the interpreter runs a line (expand, strip the label, execute); each line
-//   must succeed unless its expectations say otherwise, and is checked on its own.
-// ITEMS, separated by blanks:
-//     N                    the result
-//     error N              the script error code
-//     line N, line +N      the current line: file line N, or N lines below "proc"
-//     $NAME=value          the variable's value; "$NAME:" takes the rest of the line
-//     !$NAME               the variable is not set
-// An expected value may hold "#$NAME#", replaced by that variable's value as in a script
-// line. What is not named is not checked. A failure names the file, the line and the procedure.
-//
-// This part needs no Windows header: with a sandbox that has no machine of its own it
-// runs the core-language topics natively too.
+// The behaviour catalogue (see README.md): reads the topic files' procedures and checks a
+// run of each against its comments. No Windows header: the Windows machine of a run is
+// the sandbox's.
 #pragma once
 
 #include <ostream>

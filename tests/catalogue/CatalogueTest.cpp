@@ -1,25 +1,5 @@
-// Runs every behaviour of the catalogue (see Catalogue.h) on a machine of its own: scratch
-// registry roots, $bin the folder of the test programs, a scratch folder $dir (also the temporary
-// directory, with "src" as the first file source and "dst" for targets, and the Windows directory
-// of restart-time work), %TOLV_SYS_ROOT% = D:\Cards, and these test commands to set the machine up
-// and look at it:
-//   journal / commit / rollback   the engine's StartJournal, CommitJournal, RollBack
-//                                 (rollback: 1 when it left rollback mode on, then off)
-//   put path, text[, second]      writes a file; its time is second seconds after a base
-//   lock path / readonly path     holds the file open unshared / makes it read-only
-//   file $v, path                 0 missing, 1 file, 2 read-only file, 3 directory; $v the
-//                                 content, line ends as "|"
-//   filetime path                 the file's time in seconds after the base
-//   answer n                      the host's answer when a file to replace is newer
-//   reg $v, root, key[, name]     0 missing, else 1; $v "TYPE data" of the value
-//   regput root, key, name, type, data   type expand, binary (hex) or unterminated
-//   undo $v / host $v             the undo lines newest first (" | ") / the host's calls
-//   snapshot / unchanged          keep the machine / 1 when it is as kept
-//   tempfiles                     the number of files in the temporary directory
-//   recording 0|1                 switches the recording of undo lines
-//   link $v, path                 $v: target|arguments|folder|description|icon|show
-//   event name                    a named event that stays unsignalled while the run lasts
-//   failwin text                  a Windows call failing with 5, reported the commands' way
+// Runs every behaviour of the catalogue on a machine of its own, with the test commands
+// that set it up and look at it (README.md).
 #include <gtest/gtest.h>
 #include <shlobj.h>
 

