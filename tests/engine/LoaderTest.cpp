@@ -95,26 +95,6 @@ TEST(Load, StoresEveryLineTrimmedWithEmptyLinesAsNull) {
     EXPECT_EQ(ErrorOf([&] { engine.Load("Z:\\tolv\\no_such.pxf"); }), 11);
 }
 
-TEST(Load, SplitsLongPhysicalLinesAt4095) {
-    // Words of two letters keep every piece a valid statement line inside the procedure.
-    auto text = [](size_t length, char letter) {
-        std::string s;
-        while (s.size() < length) s += s.size() % 3 == 1 ? ' ' : letter;
-        return s;
-    };
-    CScriptEngine engine;
-    const std::string exact = text(4095, 'a');
-    const std::string over = text(4098, 'b');
-    LoadText(engine, "proc Main\n" + exact + "\r\n" + over + "\nendp");
-    const CItemArray& lines = engine.GetLines();
-    ASSERT_EQ(lines.GetCount(), 6);
-    // (Compared as booleans: a failure would otherwise print pages of text.)
-    EXPECT_TRUE(lines.GetAt(2) == exact);
-    EXPECT_TRUE(lines.GetAt(3) == over.substr(0, 4095));
-    EXPECT_TRUE(lines.GetAt(4) == over.substr(4095));
-    EXPECT_STREQ(lines.GetAt(5), "endp");  // a last line without a line end
-}
-
 TEST(Load, StopsAtANulInALineAndAtACtrlZ) {
     CScriptEngine engine;
     LoadText(engine, std::string("; a\0b\n; c\n", 10));
