@@ -50,40 +50,4 @@ inline void LoadText(CScriptEngine& engine, const std::string& body) {
     engine.Load(file.Path().c_str());
 }
 
-// Runs ParseArgs on a copy of text (nullptr: no text) with one output per letter of kinds,
-// 't' text and 'i' integer (by default the kinds the signature asks for). Returns
-// "count:out,out" with "~" for an output left unwritten and, with withRest, "|rest" after
-// it; or "!code" when it raises a script error.
-inline std::string ParseAs(CScriptEngine& engine, const char* text, const char* signature,
-                           std::string kinds = "", bool withRest = false) {
-    if (kinds.empty()) {
-        for (const char* c = signature; *c; ++c) kinds += (*c == 'd' || *c == 'D') ? 'i' : 't';
-    }
-    std::string buffer = text ? text : "";
-    std::vector<const char*> texts(kinds.size(), nullptr);
-    std::vector<int> ints(kinds.size(), -999);
-    std::vector<parse_args_detail::Output> outputs;
-    for (size_t i = 0; i < kinds.size(); ++i) {
-        outputs.push_back(kinds[i] == 'i' ? parse_args_detail::Wrap(&ints[i])
-                                          : parse_args_detail::Wrap(&texts[i]));
-    }
-    outputs.push_back({parse_args_detail::Output::kNone, nullptr});
-    char* rest = nullptr;
-    int count = 0;
-    const int error = ErrorOf([&] {
-        count = parse_args_detail::Parse(engine, text ? buffer.data() : nullptr,
-                                         withRest ? &rest : nullptr, signature, outputs.data(),
-                                         static_cast<int>(kinds.size()));
-    });
-    if (error) return "!" + std::to_string(error);
-    std::string out = std::to_string(count) + ":";
-    for (size_t i = 0; i < kinds.size(); ++i) {
-        if (i) out += ",";
-        if (kinds[i] == 'i') out += ints[i] == -999 ? "~" : std::to_string(ints[i]);
-        if (kinds[i] == 't') out += texts[i] ? texts[i] : "~";
-    }
-    if (withRest) out += std::string("|") + (rest ? rest : "~");
-    return out;
-}
-
 }  // namespace engine_test
