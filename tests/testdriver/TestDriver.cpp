@@ -3,18 +3,15 @@
 //   TestInit     DWORD  what pxdInit returns (default 0)
 //   TestResult   DWORD  what pxdSetup and pxdCardOperations return (default 0)
 //   TestRestart  DWORD  what they store in *restartNeeded (default 0)
-//   TestReenter  DWORD  non-zero: pxdSetup also calls pxRebuildDeviceList and
-//                       pxGetDeviceCount of the library that called it
 // and appends each call to the text value <device> of
 // HKEY_LOCAL_MACHINE\Software\TolvarinTests\DriverCalls: "init;", "shutdown;",
-// "setup:<owner>;", "cards:<owner>;" (owner in decimal), "reenter:<rebuild result>:<count>;".
+// "setup:<owner>;", "cards:<owner>;" (owner in decimal).
 #include "plixa/PlixaDriver.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
-#include <type_traits>
 
 namespace {
 
@@ -36,19 +33,8 @@ void Record(const char* device, const std::string& call) {
                     static_cast<DWORD>(calls.size() + 1));
 }
 
-template <typename Fn>
-Fn LibraryFunction(const char* name) {
-    HMODULE library = GetModuleHandleA("Plixa.dll");
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 int Function(const char* call, const char* device, void* owner, int* restartNeeded) {
     Record(device, std::string(call) + ":" + std::to_string(reinterpret_cast<uintptr_t>(owner)));
-    if (Setting(device, "TestReenter")) {
-        auto rebuild = LibraryFunction<int(__stdcall*)(int)>("pxRebuildDeviceList");
-        auto count = LibraryFunction<int(__stdcall*)()>("pxGetDeviceCount");
-        Record(device, "reenter:" + std::to_string(rebuild(0)) + ":" + std::to_string(count()));
-    }
     *restartNeeded = Setting(device, "TestRestart");
     return Setting(device, "TestResult");
 }
