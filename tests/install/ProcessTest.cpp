@@ -126,33 +126,4 @@ TEST_F(ProcessTest, UninstallAllGoesOnPastAFailure) {
     EXPECT_EQ("stays", ReadFile(folder / "lib\\other.txt"));
 }
 
-// The sample reader from examples/: installed from its installation file, then removed by
-// the uninstaller that installation saved.
-TEST(SampleDeviceTest, InstallsAndUninstallsThroughItsSavedRollbackScript) {
-    const std::string key = DeviceKey("SampleReader");
-    const std::string shared = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-    const std::string obrix =
-        GetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") + "\\Obrix";
-    const std::string driver = obrix + "\\SampleReader\\SampleReader.dll";
-    ASSERT_FALSE(KeyExists(key)) << "the sample is installed already";
-
-    ASSERT_EQ(0, RunTolvarin("/i sample\\setup.pxf"));
-    EXPECT_EQ(driver, GetString(key, "DriverDll"));
-    EXPECT_EQ(obrix + "\\SampleReader\\uninstall.pxf", GetString(key, "Uninstall"));
-    EXPECT_EQ("SCR1:", GetString(key, "LogicalName"));
-    EXPECT_TRUE(FileExists(driver));
-    DWORD count = 0, size = sizeof(count);
-    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, shared.c_str(), driver.c_str(),
-                                          RRF_RT_REG_DWORD, nullptr, &count, &size));
-    EXPECT_EQ(1u, count);
-
-    EXPECT_EQ(0, RunTolvarin("/u SampleReader"));
-    EXPECT_FALSE(KeyExists(key));
-    EXPECT_FALSE(FileExists(obrix));
-    EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, shared.c_str(), driver.c_str(),
-                                          RRF_RT_ANY, nullptr, nullptr, nullptr));
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());  // whatever a failure above left
-    RemoveTree(obrix);
-}
-
 }  // namespace
