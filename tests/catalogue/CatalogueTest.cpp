@@ -206,6 +206,44 @@ int Snapshot(CScriptEngine&, char*) {
 int Unchanged(CScriptEngine&, char*) {
     return gSandbox->snapshot == gSandbox->Machine();
 }
+// faults proc[, file]: runs proc of file (by default this behaviour's file), each run in an
+// engine of its own inside a journal, once per Win32 call of the file, registry and journal
+// code that the run makes, the n-th call failing; rolls each run back and compares the
+// machine with the snapshot. The result is the number of runs it differed after; their
+// failing calls go to $faultsLost.
+int Faults(CScriptEngine& engine, char* args) {
+    const char *proc = nullptr, *file = nullptr;
+    ParseArgs(engine, args, nullptr, "sS", &proc, &file);
+    const std::string path = file ? file : engine.GetScriptPath();
+    std::string lostAt;
+    int calls = 0, lost = 0;
+    for (int n = 0; n == 0 || n <= calls; ++n) {
+        CScriptEngine run;
+        run.SetHost(&engine.GetHost());
+        run.Load(path.c_str());
+        gSandbox->Prepare(run);
+        run.StartJournal();
+        {
+            FailureInjector inject(n);
+            try {
+                run.CallProc(proc);
+            } catch (int) {
+            }
+            if (n == 0) calls = inject.Calls();
+        }
+        try {
+            run.RollBack();
+        } catch (int) {
+        }
+        if (gSandbox->Machine() != gSandbox->snapshot) {
+            ++lost;
+            lostAt += (lostAt.empty() ? "" : ",") + std::to_string(n);
+        }
+    }
+    engine.SetVar("faultsLost", lostAt.c_str());
+    engine.SetVarInt("faultsRun", calls + 1);
+    return lost;
+}
 int TempFiles(CScriptEngine&, char*) {
     return static_cast<int>(gSandbox->folder.TempFiles().size());
 }
@@ -262,7 +300,7 @@ const ScriptCommand kTestCommands[] = {
     {"failwin", FailWin},     {"recording", Recording},
     {"link", Link},           {"event", Event},
     {"filetime", FileTime},   {"answer", Answer},
-    {nullptr, nullptr},
+    {"faults", Faults},       {nullptr, nullptr},
 };
 
 void Win32Sandbox::Prepare(CScriptEngine& engine) {
