@@ -244,6 +244,11 @@ int Faults(CScriptEngine& engine, char* args) {
     engine.SetVarInt("faultsRun", calls + 1);
     return lost;
 }
+int Tmp(CScriptEngine& engine, char* args) {
+    const char* path = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &path);
+    return SetEnvironmentVariableA("TMP", path);
+}
 int TempFiles(CScriptEngine&, char*) {
     return static_cast<int>(gSandbox->folder.TempFiles().size());
 }
@@ -300,7 +305,8 @@ const ScriptCommand kTestCommands[] = {
     {"failwin", FailWin},     {"recording", Recording},
     {"link", Link},           {"event", Event},
     {"filetime", FileTime},   {"answer", Answer},
-    {"faults", Faults},       {nullptr, nullptr},
+    {"faults", Faults},       {"tmp", Tmp},
+    {nullptr, nullptr},
 };
 
 void Win32Sandbox::Prepare(CScriptEngine& engine) {
