@@ -206,15 +206,16 @@ int Snapshot(CScriptEngine&, char*) {
 int Unchanged(CScriptEngine&, char*) {
     return gSandbox->snapshot == gSandbox->Machine();
 }
-// faults proc[, file]: runs proc of file (by default this behaviour's file), each run in an
-// engine of its own inside a journal, once per Win32 call of the file, registry and journal
-// code that the run makes, the n-th call failing; rolls each run back and compares the
-// machine with the snapshot. The result is the number of runs it differed after; their
-// failing calls go to $faultsLost.
+// faults proc[, file[, arguments]]: runs proc of file (by default this behaviour's file)
+// with the arguments, each run in an engine of its own inside a journal, once per Win32 call
+// of the file, registry and journal code that the run makes, the n-th call failing; rolls
+// each run back and compares the machine with the snapshot. The result is the number of runs
+// it differed after; their failing calls go to $faultsLost, the number of runs to $faultsRun.
 int Faults(CScriptEngine& engine, char* args) {
-    const char *proc = nullptr, *file = nullptr;
-    ParseArgs(engine, args, nullptr, "sS", &proc, &file);
-    const std::string path = file ? file : engine.GetScriptPath();
+    const char *proc = nullptr, *file = nullptr, *arguments = nullptr;
+    ParseArgs(engine, args, nullptr, "sSS", &proc, &file, &arguments);
+    const std::string path = file && *file ? file : engine.GetScriptPath();
+    const std::string procName = proc, argumentText = arguments ? arguments : "";
     std::string lostAt;
     int calls = 0, lost = 0;
     for (int n = 0; n == 0 || n <= calls; ++n) {
@@ -223,10 +224,12 @@ int Faults(CScriptEngine& engine, char* args) {
         run.Load(path.c_str());
         gSandbox->Prepare(run);
         run.StartJournal();
+        std::string argumentCopy = argumentText;
         {
             FailureInjector inject(n);
             try {
-                run.CallProc(proc);
+                run.CallProc(procName.c_str(),
+                             argumentCopy.empty() ? nullptr : argumentCopy.data());
             } catch (int) {
             }
             if (n == 0) calls = inject.Calls();
