@@ -36,17 +36,15 @@ endforeach()
 
 add_executable(native_tests
     tests/engine/TableTest.cpp
-    tests/engine/TokenizerTest.cpp
     tests/engine/LoaderTest.cpp
     tests/engine/InterpreterTest.cpp
-    tests/engine/ScriptBehaviourTest.cpp
-    tests/engine/RobustnessTest.cpp
-    tests/commands/DataCommandsTest.cpp
+    tests/catalogue/Catalogue.cpp
+    tests/catalogue/CatalogueNativeTest.cpp
     tests/engine/FuzzCorpusTest.cpp)
 target_link_libraries(native_tests PRIVATE tolv_fuzz_run GTest::gtest_main)
 target_include_directories(native_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(native_tests PRIVATE
-    TOLV_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+    TOLV_CATALOGUE="${PROJECT_SOURCE_DIR}/tests/catalogue"
     TOLV_FUZZ_CORPUS="${PROJECT_SOURCE_DIR}/fuzz/corpus")
 add_test(NAME native_tests COMMAND native_tests)
 set_tests_properties(native_tests PROPERTIES TIMEOUT 300)

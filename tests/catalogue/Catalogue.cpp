@@ -195,6 +195,15 @@ void PrintTo(const Behaviour& behaviour, std::ostream* out) {
     *out << behaviour.name;
 }
 
+std::string TestName(const Behaviour& behaviour) {
+    std::string file = behaviour.file.substr(behaviour.file.find_last_of("\\/") + 1);
+    std::string name = file.substr(0, file.find('.')) + "_" + behaviour.name;
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
+}
+
 int RecordingHost::AddProgressSteps(int steps) {
     Note("Add " + std::to_string(steps));
     return steps;

@@ -21,8 +21,9 @@ struct Behaviour {
     std::vector<std::string> expectations;  // called: the comment lines above "proc"
 };
 
-// For test names: the procedure's name.
+// For test names: the procedure's name, and "topic_Procedure" as a test name.
 void PrintTo(const Behaviour& behaviour, std::ostream* out);
+std::string TestName(const Behaviour& behaviour);
 
 // The installation files of the folder, sorted; the behaviours of one of them.
 std::vector<std::string> TopicFiles(const std::string& folder);

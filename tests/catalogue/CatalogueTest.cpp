@@ -8,7 +8,7 @@
 #include "commands/PathHelpers.h"
 #include "commands/ReportWinError.h"
 #include "commands/RestartFileOps.h"
-#include "engine/FileSource.h"
+#include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
@@ -341,15 +341,6 @@ TEST_P(Catalogue, DoesWhatItsCommentsSay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Topics, Catalogue, testing::ValuesIn(AllBehaviours()),
-                         [](const testing::TestParamInfo<catalogue::Behaviour>& info) {
-                             std::string file = info.param.file;
-                             file = file.substr(file.find_last_of("\\/") + 1);
-                             std::string name =
-                                 file.substr(0, file.find('.')) + "_" + info.param.name;
-                             for (char& c : name) {
-                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return catalogue::TestName(info.param); });
 
 }  // namespace

@@ -13,7 +13,7 @@
 TEST(FuzzCorpus, EveryInputRunsWithoutAFault) {
     int inputs = 0;
     std::vector<std::filesystem::path> files;
-    for (const char* dir : {TOLV_FUZZ_CORPUS, TOLV_TEST_DATA "/lang"}) {
+    for (const char* dir : {TOLV_FUZZ_CORPUS, TOLV_CATALOGUE}) {
         for (const auto& entry : std::filesystem::directory_iterator(dir)) {
             files.push_back(entry.path());
         }
