@@ -92,6 +92,28 @@ TEST_F(RollbackJournalTest, KeyIsSavedOncePerSubtreeFlagWhateverTheCase) {
     EXPECT_EQ(GetRegString(HKEY_LOCAL_MACHINE, "Software\\Dev\\Sub", "X"), "x");
 }
 
+// A backup whose move failed (the file is in use) gave its name back; a later backup may
+// hold that name since, and neither the replay nor the commit may delete it.
+TEST_F(RollbackJournalTest, FailedBackupNeverDeletesTheNameItGaveBack) {
+    const std::string path = folder / "busy.dll";
+    for (bool commit : {false, true}) {
+        WriteFileText(path, "busy");
+        CRollbackJournal busyJournal;
+        busyJournal.Open();
+        HANDLE busy =
+            CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        busyJournal.BackupFile(path.c_str());
+        CloseHandle(busy);
+        const std::string& text = busyJournal.GetRecords().at(0).text;
+        const std::string name = text.substr(text.find('\x01') + 1);
+        WriteFileText(name, "a later backup");
+        commit ? busyJournal.Commit() : busyJournal.Replay();
+        EXPECT_EQ("a later backup", ReadFileText(name)) << commit;
+        EXPECT_EQ("busy", ReadFileText(path));
+        DeleteFileA(name.c_str());
+    }
+}
+
 TEST_F(RollbackJournalTest, MissingBackupLeavesThePathAsItIs) {
     const std::string path = folder / "f.txt";
     WriteFileText(path, "old");
