@@ -54,11 +54,16 @@ int CaughtCode() {
     }
 }
 
+// Every message box of the flows goes here, so that the log records it with its answer.
+int ShowMessage(const std::wstring& text, UINT flags) {
+    return LogFlowMessage(text, AfxMessageBox(text, flags));
+}
+
 void ReportInstallFailure(int code) {
     if (code >= 1 && code <= 99) {
-        AfxMessageBox(LangString(IDS_BAD_INSTALL_FILE), MB_OK);
+        ShowMessage(LangString(IDS_BAD_INSTALL_FILE), MB_OK);
     } else if (code == ScriptError::kAborted) {
-        AfxMessageBox(LangString(IDS_INSTALL_ABORTED), MB_OK);
+        ShowMessage(LangString(IDS_INSTALL_ABORTED), MB_OK);
     }
     // Other codes, such as the user's Cancel, need no message of their own.
 }
@@ -71,19 +76,19 @@ int RunInstallation(CScriptEngine& engine, const char* path, int interactive) {
     LogIdentified(engine);
 
     if (_stricmp(engine.GetVar("INST_TYPE"), kDriverType) != 0) {
-        if (interactive) AfxMessageBox(LangString(IDS_WRONG_TYPE), MB_ICONHAND);
+        if (interactive) ShowMessage(LangString(IDS_WRONG_TYPE), MB_ICONHAND);
         return 1;
     }
     const std::string deviceName = engine.GetVar("DEVNAME");
     DeviceInfo info = {};
     if (pxGetDeviceInfo1(deviceName.c_str(), &info) == 0) {
         if (interactive)
-            AfxMessageBox(FormatLangString(IDS_ALREADY_INSTALLED, deviceName), MB_ICONHAND);
+            ShowMessage(FormatLangString(IDS_ALREADY_INSTALLED, deviceName), MB_ICONHAND);
         return 0;
     }
     if (interactive) {
         std::wstring question = FormatLangString(IDS_CONFIRM_INSTALL, engine.GetVar("INST_NAME"));
-        if (AfxMessageBox(question, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL) return 1;
+        if (ShowMessage(question, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL) return 1;
     } else {
         engine.GetVar("INST_NAME");  // Identify must have named the component all the same
     }
@@ -191,7 +196,7 @@ int UninstallDevice(const char* deviceName, int interactive) {
     if (readable && uninstallScript.empty()) readable = ReadRecordValue(key, "DriverDll", driver);
     if (!readable ||
         (!uninstallScript.empty() && !RunUninstallScript(deviceName, uninstallScript))) {
-        if (interactive) AfxMessageBox(LangString(IDS_UNINSTALL_FAILED), MB_OK);
+        if (interactive) ShowMessage(LangString(IDS_UNINSTALL_FAILED), MB_OK);
         return LogRunResult(1);
     }
     if (uninstallScript.empty() && !driver.empty()) DeleteDriverModule(deviceName, driver);

@@ -32,6 +32,16 @@ std::string Utf8FromAnsi(const char* text) {
     return out;
 }
 
+std::string Utf8FromWide(const std::wstring& text) {
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return "";
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+    out.pop_back();  // the terminator
+    return out;
+}
+
 // The process's own environment, which a parent or SetEnvironmentVariable set.
 std::string Environment(const char* name) {
     char value[MAX_PATH] = "";
@@ -58,13 +68,18 @@ public:
     // Statement lines gather in a buffer, flushed with every other event and at 8 KiB, so
     // that the trace level does not pay one write per statement.
     void Write(const std::string& text, bool flush = true) {
+        WriteUtf8(Utf8FromAnsi(text.c_str()), flush);
+    }
+
+    // The user interface's own texts come in UTF-8 already, whatever the code page.
+    void WriteUtf8(const std::string& text, bool flush = true) {
         SYSTEMTIME t;
         GetLocalTime(&t);
         char stamp[40];
         std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", t.wYear, t.wMonth,
                       t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
         buffer_ += stamp;
-        buffer_ += Utf8FromAnsi(text.c_str());
+        buffer_ += text;
         buffer_ += "\r\n";
         if (flush || buffer_.size() >= 8192) Flush();
     }
@@ -174,6 +189,20 @@ void LogRunFailed(const CScriptEngine& engine, int code) {
 int LogRunResult(int result) {
     RunNote("result %d", result);
     return result;
+}
+
+int LogFlowMessage(const std::wstring& text, int answer) {
+    if (!gLog) return answer;
+    // One event, one line: the box's own line breaks are written as \n.
+    std::string line;
+    for (char c : Utf8FromWide(text)) {
+        if (c == '\n')
+            line += "\\n";
+        else if (c != '\r')
+            line += c;
+    }
+    gLog->WriteUtf8("message \"" + line + "\": answer " + std::to_string(answer));
+    return answer;
 }
 
 const char* ScriptErrorMeaning(int code) {

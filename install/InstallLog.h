@@ -7,6 +7,8 @@
 // nothing it does can change a run's outcome.
 #pragma once
 
+#include <string>
+
 class CScriptEngine;
 
 // Opens the log when one is configured and starts listening to runs; logs the command
@@ -23,6 +25,8 @@ void LogIdentified(CScriptEngine& engine);
 void LogRunFailed(const CScriptEngine& engine, int code);
 // The flow's result; returns it, so that a flow can end with "return LogRunResult(r)".
 int LogRunResult(int result);
+// A message box the flow showed and the button that answered it; returns the answer.
+int LogFlowMessage(const std::wstring& text, int answer);
 
 // The meaning of a script error code, in English ("" for codes without one).
 const char* ScriptErrorMeaning(int code);

@@ -4,6 +4,7 @@
 #include "app/DeviceActions.h"
 #include "app/DeviceLibrary.h"
 #include "commands/Win32Calls.h"
+#include "install/InstallLog.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/install/InstallTestSupport.h"
 
@@ -125,6 +126,22 @@ TEST_F(FlowTest, OnlyAFailedUninstallScriptIsReported) {
     EXPECT_EQ(1, UninstallDevice("Scripted", 1));
     EXPECT_EQ((Boxes{L"Unable to uninstall device", kOk}), Shown());
     EXPECT_TRUE(KeyExists(DeviceKey("Scripted")));
+}
+
+// The log names every box the flow showed, on one line, with the button that answered it.
+TEST_F(FlowTest, TheLogRecordsEachMessageAndItsAnswer) {
+    const std::string log = folder / "flow.log";
+    SetEnvironmentVariableA("TOLVARIN_LOG", log.c_str());
+    OpenInstallLog("");
+    boxes.Answer(IDCANCEL);
+    EXPECT_EQ(1, Install(Setup("New", "")));
+    CloseInstallLog(1);
+    SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
+    EXPECT_NE(ReadFile(log).find("message \"You are installing the component\\n\\n\"Test "
+                                 "component New\".\\n\\nPress OK to start installation.\": "
+                                 "answer 2\r\n"),
+              std::string::npos)
+        << ReadFile(log);
 }
 
 BOOL WINAPI OutOfMemory(LPCSTR, LPSECURITY_ATTRIBUTES) {
