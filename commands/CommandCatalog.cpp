@@ -1,15 +1,8 @@
 #include "commands/CommandCatalog.h"
 
+#include "engine/TextCase.h"
+
 namespace {
-bool SameNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a, y = *b;
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-        if (x == '\0') return true;
-    }
-}
 
 constexpr unsigned char kChanges = CommandInfo::kChangesMachine;
 constexpr unsigned char kTalks = CommandInfo::kTalksToUser;
@@ -81,7 +74,7 @@ const CommandInfo kCommandCatalog[] = {
 const CommandInfo* FindCommandInfo(const char* name) {
     const char first = static_cast<char>(name[0] | 0x20);  // letters only differ in 0x20
     for (const CommandInfo* row = kCommandCatalog; row->name; ++row) {
-        if ((row->name[0] | 0x20) == first && SameNoCase(row->name, name)) return row;
+        if ((row->name[0] | 0x20) == first && EqualsNoCase(row->name, name)) return row;
     }
     return nullptr;
 }

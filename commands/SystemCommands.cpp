@@ -29,22 +29,13 @@
 #include "commands/SystemCommandTables.h"
 #include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
+#include "engine/TextCase.h"
 
 namespace {
 
 using tolv::HasOption;
 
 constexpr char kExeReturned[] = "exeReturned";
-
-bool EqualsNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a, y = *b;
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-        if (x == '\0') return true;
-    }
-}
 
 // ---------------------------------------------------------------------------------------
 // getInfo

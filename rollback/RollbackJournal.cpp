@@ -204,10 +204,7 @@ int CRollbackJournal::NothingThere() {
 }
 
 void CRollbackJournal::NoteMadeFolder(const char* path) {
-    if (!active_ || !path || !*path) return;
-    Record record;
-    record.text = std::string(1, kMadeFolderRecord) + path;
-    records_.push_back(std::move(record));
+    AddPathRecord(kMadeFolderRecord, path);
 }
 
 int CRollbackJournal::Fail(DWORD error) {
@@ -301,9 +298,13 @@ int CRollbackJournal::KeepFile(const char* path) {
 }
 
 void CRollbackJournal::NoteTemporaryFile(const char* path) {
+    AddPathRecord(kTemporaryRecord, path);
+}
+
+void CRollbackJournal::AddPathRecord(char kind, const char* path) {
     if (!active_ || !path || !*path) return;
     Record record;
-    record.text = std::string(1, kTemporaryRecord) + path;
+    record.text = std::string(1, kind) + path;
     records_.push_back(std::move(record));
 }
 

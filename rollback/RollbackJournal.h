@@ -95,6 +95,8 @@ private:
     int Fail(DWORD error);
     int NothingThere();
     void CloseFile();
+    // A record of kind for path, while the journal is active.
+    void AddPathRecord(char kind, const char* path);
 
     bool WasCreated(const std::string& entry) const;
 
