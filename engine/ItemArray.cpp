@@ -1,6 +1,7 @@
 #include "engine/ItemArray.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -10,7 +11,17 @@
 // ---------------------------------------------------------------------------------------
 // CItemArray
 
-CItemArray::CItemArray(int initialCapacity, int growStep) : growStep_(std::max(growStep, 1)) {
+namespace {
+// Each list starts its versions at its own point, far apart from every other list's, so a
+// list made where another one stood never repeats a version of the old one.
+unsigned long long FirstVersion() {
+    static std::atomic<unsigned long long> lists{0};
+    return (lists.fetch_add(1, std::memory_order_relaxed) + 1) << 40;
+}
+}  // namespace
+
+CItemArray::CItemArray(int initialCapacity, int growStep)
+    : growStep_(std::max(growStep, 1)), version_(FirstVersion()) {
     SetCapacity(initialCapacity);
 }
 
@@ -47,6 +58,7 @@ void CItemArray::EnsureRoom(int needed) {
 
 std::string& CItemArray::AppendSlot() {
     EnsureRoom(count_ + 1);
+    Touch();
     return Slot(count_++);
 }
 
@@ -58,6 +70,7 @@ int CItemArray::Add(std::string_view text) {
         ThrowScriptError(ScriptError::kNoMemory);
     }
     const int index = count_++;
+    Touch();
     // A name-value table must see this entry in its lookups like any other.
     OnEntriesMoved();
     return index;
@@ -69,6 +82,7 @@ void CItemArray::InsertAt(int index, std::string_view text) {
     Add(text);
     // The new entry sits at the end; rotating moves it into place without copying texts.
     std::rotate(items_.begin() + index, items_.begin() + count_ - 1, items_.begin() + count_);
+    Touch();
     OnEntriesMoved();
 }
 
@@ -78,8 +92,10 @@ void CItemArray::SetAt(int index, std::string_view text) {
     try {
         Slot(index).assign(text.data(), text.size());
     } catch (const std::bad_alloc&) {
+        Touch();
         ThrowScriptError(ScriptError::kNoMemory);
     }
+    Touch();
     OnEntriesMoved();
 }
 
@@ -88,16 +104,19 @@ void CItemArray::RemoveAt(int index) {
     // The removed string is kept past the used slots for reuse.
     std::rotate(items_.begin() + index, items_.begin() + index + 1, items_.begin() + count_);
     --count_;
+    Touch();
     OnEntriesMoved();
 }
 
 void CItemArray::RemoveAll() {
     count_ = 0;
+    Touch();
     OnEntriesMoved();
 }
 
 void CItemArray::Clear() {
     count_ = 0;
+    Touch();
     std::vector<std::unique_ptr<std::string>>().swap(items_);
     OnEntriesMoved();
 }
@@ -126,6 +145,15 @@ void CItemArray::SetCapacity(int n) {
 namespace {
 // The name part of an entry: up to its first "=", or nothing when it has none (such an
 // entry can never match a lookup, which needs the "=").
+// Whether entry begins with name, upper-cased, and "=".
+bool StoresName(const std::string& entry, std::string_view name) {
+    if (entry.size() <= name.size() || entry[name.size()] != '=') return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (entry[i] != ToUpperAscii(name[i])) return false;
+    }
+    return true;
+}
+
 bool EntryKey(const std::string& entry, std::string_view* key) {
     size_t eq = entry.find('=');
     if (eq == std::string::npos) return false;
@@ -151,20 +179,18 @@ void CNameValueTable::RebuildIndex() const {
 }
 
 int CNameValueTable::FindName(std::string_view name) const {
-    const std::string& key = UpperKey(name);
-    // Small tables (call frames) are scanned: cheaper than hashing, and they never pay for
-    // index nodes. A name holding "=" matches by prefix across the entry's own "=", which
-    // the index cannot answer, so it is scanned too.
-    if (GetCount() <= kScanLimit || key.find('=') != std::string::npos) {
+    if (name.size() > static_cast<size_t>(kMaxNameLength)) ThrowScriptError(ScriptError::kTooLong);
+    // Small tables (call frames) are scanned, comparing with the name upper-cased on the
+    // fly: cheaper than copying and hashing, and they never pay for index nodes. A name
+    // holding "=" matches by prefix across the entry's own "=", which the index cannot
+    // answer, so it is scanned too.
+    if (GetCount() <= kScanLimit || name.find('=') != std::string_view::npos) {
         for (int i = 0; i < GetCount(); ++i) {
-            const std::string& e = Slot(i);
-            if (e.size() > key.size() && e[key.size()] == '=' &&
-                e.compare(0, key.size(), key) == 0) {
-                return i;
-            }
+            if (StoresName(Slot(i), name)) return i;
         }
         return -1;
     }
+    const std::string& key = UpperKey(name);
     if (!indexValid_) {
         try {
             RebuildIndex();
@@ -190,7 +216,8 @@ const char* CNameValueTable::GetValue(std::string_view name) const {
 }
 
 void CNameValueTable::SetValue(std::string_view name, std::string_view value) {
-    int found = FindName(name);  // also checks the name's length and leaves key_ upper-cased
+    int found = FindName(name);  // also checks the name's length
+    UpperKey(name);
     if (key_.size() + 1 + value.size() > static_cast<size_t>(kMaxLineLength)) {
         ThrowScriptError(ScriptError::kTooLong);
     }
@@ -199,6 +226,7 @@ void CNameValueTable::SetValue(std::string_view name, std::string_view value) {
         entryScratch_.assign(key_).append(1, '=').append(value.data(), value.size());
         if (found >= 0) {
             Slot(found).swap(entryScratch_);
+            Touch();
             return;
         }
         std::string& slot = AppendSlot();

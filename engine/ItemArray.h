@@ -30,6 +30,9 @@ public:
     CItemArray& operator=(const CItemArray&) = delete;
 
     int GetCount() const { return count_; }
+    // Changes with every change of the list's entries (and differs between lists), so that
+    // what is worked out from the entries can be kept until its list changes.
+    unsigned long long GetVersion() const { return version_; }
     // The entry's text, or nullptr for a null entry or an index outside 0..count-1.
     const char* GetAt(int index) const;
     // Position of the first entry whose storage is exactly item (pointer identity), or -1.
@@ -56,6 +59,8 @@ protected:
     virtual void OnEntriesMoved() {}
     // Storage for a new entry at the end (reusing a kept string when there is one).
     std::string& AppendSlot();
+    // A derived class changing an entry through Slot tells the version so.
+    void Touch() { ++version_; }
     std::string& Slot(int index) { return *items_[static_cast<size_t>(index)]; }
     const std::string& Slot(int index) const { return *items_[static_cast<size_t>(index)]; }
 
@@ -65,6 +70,7 @@ private:
     std::vector<std::unique_ptr<std::string>> items_;  // [0, count_) used, the rest kept
     int count_ = 0;
     int growStep_;
+    unsigned long long version_;
 };
 
 // Entries "NAME=value" with the name upper-cased. Lookups take the first entry, in table

@@ -61,6 +61,7 @@ CInstallHost& CScriptEngine::GetHost() const {
 // Command registry
 
 void CScriptEngine::RegisterCommands(const ScriptCommand* table, int maxRows) {
+    ++commandsVersion_;  // remembered lookups may name a replaced handler or miss a new one
     try {
         for (int i = 0; i < maxRows && table[i].name; ++i) {
             std::string key(table[i].name);
@@ -73,10 +74,27 @@ void CScriptEngine::RegisterCommands(const ScriptCommand* table, int maxRows) {
 }
 
 ScriptCommandHandler CScriptEngine::FindCommand(const char* name) const {
-    commandKey_.assign(name);
+    const size_t length = std::strlen(name);
+    const unsigned char first = static_cast<unsigned char>(name[0]);
+    const unsigned char last = length ? static_cast<unsigned char>(name[length - 1]) : 0;
+    CommandMemo& memo = commandMemo_[(length * 7 + first * 31 + last) % kCommandMemoSize];
+    if (memo.version == commandsVersion_ && memo.word.size() == length &&
+        std::memcmp(memo.word.data(), name, length) == 0) {
+        return memo.handler;
+    }
+    commandKey_.assign(name, length);
     UpperCaseAscii(commandKey_);
     auto it = commands_.find(commandKey_);
-    return it == commands_.end() ? nullptr : it->second;
+    const ScriptCommandHandler handler = it == commands_.end() ? nullptr : it->second;
+    try {
+        memo.version = 0;
+        memo.word.assign(name, length);
+        memo.handler = handler;
+        memo.version = commandsVersion_;
+    } catch (const std::bad_alloc&) {
+        // Not remembered: the next lookup of the word asks the registry again.
+    }
+    return handler;
 }
 
 std::vector<std::string> CScriptEngine::GetCommandNames() const {
@@ -120,8 +138,11 @@ int CScriptEngine::FindRollbackProc(const char* name) const {
 }
 
 int CScriptEngine::ExecuteStatement(char* text) {
+    // Taken at once: any other statement, run from here on, is not the loaded line's.
+    CachedLine* cached = pendingLine_;
+    pendingLine_ = nullptr;
     NestingGuard nesting(statementNesting_);
-    char* args = SplitWord(text, " \t", word_);
+    char* args = SplitStatement(text, cached);
     if (word_.empty()) return 0;
     CRunObserver* observer = g_runObserver;
     if (observer) observer->StatementStarting(*this, word_.c_str(), args);
@@ -129,6 +150,24 @@ int CScriptEngine::ExecuteStatement(char* text) {
     const int result = handler ? handler(*this, args) : CallProc(word_.c_str(), args);
     if (observer) observer->StatementEnded(*this, result);
     return result;
+}
+
+char* CScriptEngine::SplitStatement(char* text, CachedLine* cached) {
+    char* const buffer = lineBuffer_.data();
+    if (!cached || text != buffer + cached->statement) return SplitWord(text, " \t", word_);
+    if (cached->split) {
+        word_.assign(cached->word);
+        return cached->args < 0 ? nullptr : buffer + cached->args;
+    }
+    char* args = SplitWord(text, " \t", word_);
+    try {
+        cached->word = word_;
+        cached->args = args ? static_cast<int>(args - buffer) : -1;
+        cached->split = true;
+    } catch (const std::bad_alloc&) {
+        // Not kept: the line is split again next time.
+    }
+    return args;
 }
 
 int CScriptEngine::CallProc(const char* name, char* args) {
@@ -183,15 +222,47 @@ int CScriptEngine::CallProc(const char* name, char* args) {
 int CScriptEngine::RunBody() {
     int result = 0;
     while (stopMode_ == kRunning) {
-        char* text = ExpandLine();
-        if (*text != '\0') result = ExecuteStatement(ParseLabel(text));
+        CachedLine* cached = nullptr;
+        if (char* statement = LoadStatement(&cached)) {
+            pendingLine_ = cached;
+            result = ExecuteStatement(statement);
+        }
         ++currentLine_;
     }
     if (stopMode_ == kReturning) stopMode_ = kRunning;
     return result;
 }
 
+int CScriptEngine::RollbackBodyKey() const {
+    return rollbackMode_ && rollbackLines_ ? rollbackBodyIndex_ : -1;
+}
+
+char* CScriptEngine::LoadStatement(CachedLine** cachedOut) {
+    CachedLine* cached = lineCache_.Find(ActiveLines(), currentLine_, procs_, RollbackBodyKey());
+    char* const buffer = lineBuffer_.data();
+    if (cached && cached->state == CachedLine::kPlain) {
+        // Copied, not pointed to: handlers cut their argument text in place.
+        std::memcpy(buffer, cached->text.c_str(), cached->text.size() + 1);
+        *cachedOut = cached;
+        return cached->text.empty() ? nullptr : buffer + cached->statement;
+    }
+    char* text = ExpandLine();
+    char* statement = *text == '\0' ? nullptr : ParseLabel(text);
+    if (cached && lastExpansionPlain_) {
+        try {
+            cached->text.assign(text);
+            cached->statement = statement ? static_cast<int>(statement - buffer) : 0;
+            cached->state = CachedLine::kPlain;
+            *cachedOut = cached;
+        } catch (const std::bad_alloc&) {
+            // Not kept: the line is expanded again next time.
+        }
+    }
+    return statement;
+}
+
 char* CScriptEngine::ExpandLine() {
+    lastExpansionPlain_ = false;
     const CItemArray& lines = ActiveLines();
     if (currentLine_ < 0 || currentLine_ >= lines.GetCount()) {
         ThrowScriptError(ScriptError::kPastLastLine);
@@ -202,7 +273,10 @@ char* CScriptEngine::ExpandLine() {
 
     // The first pass reads the stored line itself; later passes read the previous output.
     for (int pass = 1;; ++pass) {
-        if (!ExpandPass(line)) return lineBuffer_.data();
+        if (!ExpandPass(line)) {
+            lastExpansionPlain_ = pass == 1;
+            return lineBuffer_.data();
+        }
         // Substituted text is scanned again, so it can itself hold "#...#", ";" or quotes.
         if (pass == kMaxExpansionPasses) ThrowScriptError(ScriptError::kTooDeep);
         std::memcpy(workBuffer_.data(), lineBuffer_.data(), std::strlen(lineBuffer_.data()) + 1);
@@ -271,10 +345,23 @@ void CScriptEngine::RunningProcRange(int* start, int* end) {
 }
 
 int CScriptEngine::FindLabel(const char* label) {
-    int start = 0, end = 0;
-    RunningProcRange(&start, &end);
     const CItemArray& lines = ActiveLines();
+    CachedLine* here = lineCache_.Find(lines, currentLine_, procs_, RollbackBodyKey());
+    int start = 0, end = 0;
+    if (here && here->procKnown) {
+        start = here->procStart;
+        end = here->procEnd;
+    } else {
+        RunningProcRange(&start, &end);
+        if (here) {
+            here->procStart = start;
+            here->procEnd = end;
+            here->procKnown = true;
+        }
+    }
     const size_t length = std::strlen(label);
+    const int kept = lineCache_.FindLabel(start, std::string_view(label, length));
+    if (kept >= 0) return kept;
     // Lines as written: only a label in the first column can be a jump target.
     for (int i = start + 1; i < end; ++i) {
         const char* line = lines.GetAt(i);
@@ -282,6 +369,7 @@ int CScriptEngine::FindLabel(const char* label) {
         int labelLength = LabelLength(line);
         if (labelLength > 0 && static_cast<size_t>(labelLength) == length &&
             EqualsNoCase(std::string_view(line, length), label)) {
+            lineCache_.AddLabel(start, std::string_view(label, length), i);
             return i;
         }
     }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "engine/ItemArray.h"
+#include "engine/LineCache.h"
 #include "engine/ScriptError.h"
 
 class CComSession;
@@ -225,6 +226,15 @@ private:
     void EndLoad(int lineCount);
     // The "proc" and "endp" line of the procedure being run, for label lookup.
     void RunningProcRange(int* start, int* end);
+    // Puts the current line's statement (after its label) into the line buffer: kept text
+    // for a line without substitution, else ExpandLine. nullptr for an empty line. *cached
+    // is the line's cache entry when it is one without substitution.
+    char* LoadStatement(CachedLine** cached);
+    // What the running procedure's range depends on in rollback mode (-1 outside it).
+    int RollbackBodyKey() const;
+    // The first word of text into word_ (see SplitWord) and the text after it; the kept
+    // split when text is the statement of the cached line just loaded.
+    char* SplitStatement(char* text, CachedLine* cached);
     // Expands in into lineBuffer_ once; returns whether anything was substituted.
     bool ExpandPass(const char* in);
     const char* LookUpSubstitution(const char* text);
@@ -252,6 +262,22 @@ private:
     CNameValueTable globals_{50, 10};
     CNameValueTable macros_{50, 10};
     std::unordered_map<std::string, ScriptCommandHandler> commands_;
+    // Changes with every RegisterCommands, so that remembered lookups are not used after.
+    unsigned commandsVersion_ = 1;
+    // Recent command lookups by the word exactly as written, so that a word seen before
+    // needs neither an upper-cased copy nor the hash of the registry.
+    struct CommandMemo {
+        std::string word;
+        ScriptCommandHandler handler = nullptr;
+        unsigned version = 0;
+    };
+    static constexpr size_t kCommandMemoSize = 64;
+    mutable std::array<CommandMemo, kCommandMemoSize> commandMemo_;
+
+    CLineCache lineCache_;
+    // The entry of the line RunBody hands to ExecuteStatement next (see SplitStatement).
+    CachedLine* pendingLine_ = nullptr;
+    bool lastExpansionPlain_ = false;  // the last ExpandLine substituted nothing
 
     // Scratch texts reused by every statement, so that running a line does not allocate.
     mutable std::string commandKey_;

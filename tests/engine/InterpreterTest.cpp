@@ -44,3 +44,54 @@ TEST(Interpreter, BindsArgumentsGivenByTheCallerAndNeedsAHost) {
     EXPECT_EQ(ErrorOf([&] { engine.GetVar("1"); }), 1);  // the frame is gone
     EXPECT_EQ(host.AskReplaceNewer("c:\\x", nullptr, nullptr), 1);
 }
+
+namespace {
+int SetProbe(CScriptEngine& engine, char*) {
+    engine.SetVar("r", "probe");
+    return 1;
+}
+int SetOther(CScriptEngine& engine, char*) {
+    engine.SetVar("r", "other");
+    return 1;
+}
+}  // namespace
+
+// A line run before keeps its meaning only while the command table, the lines and the
+// procedure table stay as they were.
+TEST(Interpreter, RunsALineAnewAfterWhatItMeansChanged) {
+    CScriptEngine engine;
+    engine_test::LoadText(engine, "proc Main\nstep\nendp\nproc Step\nset $r, proc\nendp\n");
+    engine.CallProc("Main");
+    EXPECT_STREQ(engine.GetVar("r"), "proc");
+    const ScriptCommand step[] = {{"step", SetProbe}, {nullptr, nullptr}};
+    engine.RegisterCommands(step);
+    engine.CallProc("Main");
+    EXPECT_STREQ(engine.GetVar("r"), "probe");
+    const ScriptCommand other[] = {{"STEP", SetOther}, {nullptr, nullptr}};
+    engine.RegisterCommands(other);
+    engine.CallProc("Main");
+    EXPECT_STREQ(engine.GetVar("r"), "other");
+
+    engine_test::LoadText(engine, "proc Main\nset $r, new\nendp\n");
+    engine.CallProc("Main");
+    EXPECT_STREQ(engine.GetVar("r"), "new");
+}
+
+TEST(Interpreter, RunsRollbackLinesAddedSinceTheLastRun) {
+    CScriptEngine engine;
+    CItemArray rollback(8, 8);
+    for (const char* line : {"proc DefaultRollback", "set $n, 0", "again:", "intadd $n",
+                             "if intcmp $n, \"<\", 2", "goto again", "endp"}) {
+        rollback.Add(line);
+    }
+    engine.SetRollbackLines(&rollback, 1);
+    engine.SetRollbackMode(true);
+    engine.CallProc("Any");
+    EXPECT_STREQ(engine.GetVar("n"), "2");
+    // Newer undo lines come first: every line moves, the label with them.
+    rollback.InsertAt(1, "set $first, 1");
+    rollback.SetAt(5, "if intcmp $n, \"<\", 4");
+    engine.CallProc("Any");
+    EXPECT_STREQ(engine.GetVar("n"), "4");
+    EXPECT_STREQ(engine.GetVar("first"), "1");
+}
