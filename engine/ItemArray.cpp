@@ -43,8 +43,10 @@ void CItemArray::EnsureRoom(int needed) {
     // exhaustion as bad_alloc; the script sees code 2.
     try {
         if (static_cast<size_t>(needed) > items_.capacity()) {
-            items_.reserve(std::max<size_t>(static_cast<size_t>(needed),
-                                            items_.capacity() + static_cast<size_t>(growStep_)));
+            // The grow step, or half the capacity when that is more: a list filled one entry
+            // at a time (a long file's lines) then grows in a few steps, not thousands.
+            const size_t step = std::max(static_cast<size_t>(growStep_), items_.capacity() / 2);
+            items_.reserve(std::max(static_cast<size_t>(needed), items_.capacity() + step));
         }
         while (items_.size() < static_cast<size_t>(needed)) {
             items_.push_back(std::make_unique<std::string>());

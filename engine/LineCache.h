@@ -16,6 +16,9 @@
 #include "engine/ItemArray.h"
 #include "engine/TextCase.h"
 
+class CScriptEngine;
+using ScriptCommandHandler = int (*)(CScriptEngine& engine, char* args);
+
 struct CachedLine {
     enum State : unsigned char { kUnknown, kSubstituted, kPlain };
     State state = kUnknown;
@@ -25,8 +28,12 @@ struct CachedLine {
     int args = -1;           // offset of the argument text, -1 for none
     int procStart = 0;       // the "proc" and "endp" lines of the procedure holding the line
     int procEnd = 0;
-    std::string text;  // the expanded line (kPlain only)
-    std::string word;  // the statement's command word
+    std::string text;                        // the expanded line (kPlain only)
+    std::string word;                        // the statement's command word
+    ScriptCommandHandler handler = nullptr;  // the word's command, under handlerVersion
+    unsigned handlerVersion = 0;
+    std::string label;   // the label the line jumped to last, as written
+    int labelLine = -1;  // and its line, -1 for none
 };
 
 class CLineCache {

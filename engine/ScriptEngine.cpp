@@ -74,7 +74,12 @@ void CScriptEngine::RegisterCommands(const ScriptCommand* table, int maxRows) {
 }
 
 ScriptCommandHandler CScriptEngine::FindCommand(const char* name) const {
-    const size_t length = std::strlen(name);
+    return LookUpCommand(std::string_view(name));
+}
+
+ScriptCommandHandler CScriptEngine::LookUpCommand(std::string_view word) const {
+    const char* name = word.data();
+    const size_t length = word.size();
     const unsigned char first = static_cast<unsigned char>(name[0]);
     const unsigned char last = length ? static_cast<unsigned char>(name[length - 1]) : 0;
     CommandMemo& memo = commandMemo_[(length * 7 + first * 31 + last) % kCommandMemoSize];
@@ -144,17 +149,27 @@ int CScriptEngine::ExecuteStatement(char* text) {
     NestingGuard nesting(statementNesting_);
     char* args = SplitStatement(text, cached);
     if (word_.empty()) return 0;
+    ScriptCommandHandler handler = nullptr;
+    if (cached && cached->handlerVersion == commandsVersion_) {
+        handler = cached->handler;
+    } else {
+        handler = LookUpCommand(word_);
+        if (cached) {
+            cached->handler = handler;
+            cached->handlerVersion = commandsVersion_;
+        }
+    }
     CRunObserver* observer = g_runObserver;
     if (observer) observer->StatementStarting(*this, word_.c_str(), args);
-    const ScriptCommandHandler handler = FindCommand(word_.c_str());
     const int result = handler ? handler(*this, args) : CallProc(word_.c_str(), args);
     if (observer) observer->StatementEnded(*this, result);
     return result;
 }
 
-char* CScriptEngine::SplitStatement(char* text, CachedLine* cached) {
+char* CScriptEngine::SplitStatement(char* text, CachedLine*& cached) {
     char* const buffer = lineBuffer_.data();
-    if (!cached || text != buffer + cached->statement) return SplitWord(text, " \t", word_);
+    if (cached && text != buffer + cached->statement) cached = nullptr;
+    if (!cached) return SplitWord(text, " \t", word_);
     if (cached->split) {
         word_.assign(cached->word);
         return cached->args < 0 ? nullptr : buffer + cached->args;
@@ -165,7 +180,7 @@ char* CScriptEngine::SplitStatement(char* text, CachedLine* cached) {
         cached->args = args ? static_cast<int>(args - buffer) : -1;
         cached->split = true;
     } catch (const std::bad_alloc&) {
-        // Not kept: the line is split again next time.
+        cached = nullptr;  // not kept: the line is split again next time
     }
     return args;
 }
@@ -360,8 +375,27 @@ int CScriptEngine::FindLabel(const char* label) {
         }
     }
     const size_t length = std::strlen(label);
-    const int kept = lineCache_.FindLabel(start, std::string_view(label, length));
-    if (kept >= 0) return kept;
+    // A jump line mostly names the same label every time: compared as written, that needs
+    // neither a key nor a hash.
+    if (here && here->labelLine >= 0 && here->label.size() == length &&
+        std::memcmp(here->label.data(), label, length) == 0) {
+        return here->labelLine;
+    }
+    int found = lineCache_.FindLabel(start, std::string_view(label, length));
+    if (found < 0) found = SearchLabel(lines, start, end, label, length);
+    if (here) {
+        try {
+            here->label.assign(label, length);
+            here->labelLine = found;
+        } catch (const std::bad_alloc&) {
+            here->labelLine = -1;
+        }
+    }
+    return found;
+}
+
+int CScriptEngine::SearchLabel(const CItemArray& lines, int start, int end, const char* label,
+                               size_t length) {
     // Lines as written: only a label in the first column can be a jump target.
     for (int i = start + 1; i < end; ++i) {
         const char* line = lines.GetAt(i);

@@ -233,8 +233,14 @@ private:
     // What the running procedure's range depends on in rollback mode (-1 outside it).
     int RollbackBodyKey() const;
     // The first word of text into word_ (see SplitWord) and the text after it; the kept
-    // split when text is the statement of the cached line just loaded.
-    char* SplitStatement(char* text, CachedLine* cached);
+    // split when text is the statement of the cached line just loaded. cached is set to
+    // nullptr when it does not stand for text.
+    char* SplitStatement(char* text, CachedLine*& cached);
+    // FindCommand for a word of known length, remembered in commandMemo_.
+    ScriptCommandHandler LookUpCommand(std::string_view word) const;
+    // The first-column label of the lines between start and end (both excluded), kept for
+    // the procedure at start; raises 1 when there is none.
+    int SearchLabel(const CItemArray& lines, int start, int end, const char* label, size_t length);
     // Expands in into lineBuffer_ once; returns whether anything was substituted.
     bool ExpandPass(const char* in);
     const char* LookUpSubstitution(const char* text);
