@@ -227,7 +227,9 @@ int CScriptEngine::CallProc(const char* name, char* args) {
         currentLine_ = savedLines_[static_cast<size_t>(callDepth_)];
         return result;
     } catch (...) {
-        // The current line stays on the failing line; the frame goes.
+        // The current line stays on the failing line; the frame goes, and so does a line
+        // handed to a statement that never started (an override of ExecuteStatement threw).
+        pendingLine_ = nullptr;
         --callDepth_;
         frame->RemoveAll();
         throw;
