@@ -9,17 +9,24 @@
 
 class ScratchRegistry {
 public:
-    ScratchRegistry() {
+    // allRoots: HKEY_CURRENT_USER, HKEY_CLASSES_ROOT and HKEY_USERS too.
+    explicit ScratchRegistry(bool allRoots = false) : m_count(allRoots ? 4 : 1) {
         m_path = "Software\\TolvarinTests\\" + std::to_string(GetCurrentProcessId()) + "_" +
                  std::to_string(++counter);
-        RegCreateKeyExA(HKEY_CURRENT_USER, (m_path + "\\HKLM").c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &m_machine, nullptr);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_machine);
+        // Every key is made before the first redirection, which would move HKEY_CURRENT_USER.
+        for (int i = 0; i < m_count; ++i) {
+            RegCreateKeyExA(HKEY_CURRENT_USER, (m_path + "\\" + std::to_string(i)).c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_keys[i], nullptr);
+        }
+        for (int i = 0; i < m_count; ++i) RegOverridePredefKey(kRoots[i], m_keys[i]);
     }
     ~ScratchRegistry() {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegCloseKey(m_machine);
+        for (int i = 0; i < m_count; ++i) {
+            RegOverridePredefKey(kRoots[i], nullptr);
+            RegCloseKey(m_keys[i]);
+        }
         RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TolvarinTests");  // only when empty
     }
     ScratchRegistry(const ScratchRegistry&) = delete;
     ScratchRegistry& operator=(const ScratchRegistry&) = delete;
@@ -42,6 +49,9 @@ public:
 
 private:
     static inline int counter = 0;
+    static inline const HKEY kRoots[4] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT,
+                                          HKEY_USERS};
+    const int m_count;
     std::string m_path;
-    HKEY m_machine = nullptr;
+    HKEY m_keys[4] = {};
 };

@@ -1,54 +1,31 @@
-// Test fixtures shared by the rollback and the command tests: scratch registry roots, a
-// private folder that is also the temporary directory, file and registry probes, and the
+// Test fixtures shared by the rollback, command and catalogue tests: scratch registry roots,
+// a private folder that is also the temporary directory, file and registry probes, and the
 // failure injector for the Win32 call table.
 #pragma once
 
 #include <windows.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "commands/RegistryHelpers.h"
 #include "commands/Win32Calls.h"
 #include "tests/common/ScratchFolder.h"
+#include "tests/common/ScratchRegistry.h"
 
-// Redirects the four roots a script can name to fresh keys under the real
-// HKEY_CURRENT_USER\Software\TolvarinTests, deleted again at the end. The SharedDLLs key
-// exists, as on any Windows machine.
-class ScratchRoots {
+// The four roots a script can name, redirected; the SharedDLLs key exists, as on any
+// Windows machine.
+class ScratchRoots : public ScratchRegistry {
 public:
-    ScratchRoots() {
-        static int serial = 0;
-        path_ = "Software\\TolvarinTests\\" + std::to_string(GetCurrentProcessId()) + "_" +
-                std::to_string(++serial);
-        for (int i = 0; i < kCount; ++i) {
-            RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + "\\" + std::to_string(i)).c_str(), 0,
-                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys_[i], nullptr);
-        }
-        for (int i = 0; i < kCount; ++i) RegOverridePredefKey(kRoots[i], keys_[i]);
+    ScratchRoots() : ScratchRegistry(true) {
         HKEY shared = nullptr;
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                         nullptr, &shared, nullptr);
         RegCloseKey(shared);
     }
-    ~ScratchRoots() {
-        for (int i = 0; i < kCount; ++i) {
-            RegOverridePredefKey(kRoots[i], nullptr);
-            RegCloseKey(keys_[i]);
-        }
-        RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TolvarinTests");  // only when empty
-    }
-    ScratchRoots(const ScratchRoots&) = delete;
-    ScratchRoots& operator=(const ScratchRoots&) = delete;
-
-private:
-    static constexpr int kCount = 4;
-    static inline const HKEY kRoots[kCount] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
-                                               HKEY_CLASSES_ROOT, HKEY_USERS};
-    std::string path_;
-    HKEY keys_[kCount] = {};
 };
 
 // A scratch folder whose "tmp" subfolder serves as the process's temporary directory (TMP),
@@ -83,32 +60,15 @@ private:
     std::string oldTmp_;
 };
 
-// ---- files
-
 inline void WriteFileText(const std::string& path, const std::string& text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr);
-    CloseHandle(file);
+    std::ofstream(path, std::ios::binary) << text;
 }
 
 // The file's content, or "<missing>" when it cannot be opened.
 inline std::string ReadFileText(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string text;
-    char block[4096];
-    DWORD read = 0;
-    while (ReadFile(file, block, sizeof block, &read, nullptr) && read > 0)
-        text.append(block, read);
-    CloseHandle(file);
-    return text;
-}
-
-inline bool PathExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A UTC file time of 2020-06-01 at 12:00:00 plus seconds.
@@ -134,8 +94,6 @@ inline ULONGLONG WriteTimeOf(const std::string& path) {
     return (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) |
            data.ftLastWriteTime.dwLowDateTime;
 }
-
-// ---- registry probes (on whatever the roots point at now)
 
 inline bool KeyExists(HKEY root, const std::string& subkey) {
     HKEY key = nullptr;
@@ -186,10 +144,6 @@ inline void WriteDword(HKEY root, const std::string& subkey, const char* name, D
     WriteValue(root, subkey, name, REG_DWORD, &n, sizeof n);
 }
 
-inline std::string GetRegString(HKEY root, const std::string& subkey, const char* name) {
-    return ReadValue(root, subkey, name).Text();
-}
-
 // Every value and subkey below root\subkey as text lines, for comparing whole trees.
 inline void DumpKey(HKEY root, const std::string& subkey, std::vector<std::string>& out) {
     HKEY key = nullptr;
@@ -220,7 +174,7 @@ inline void DumpKey(HKEY root, const std::string& subkey, std::vector<std::strin
 class FailureInjector {
 public:
     explicit FailureInjector(int failAt = 0) {
-        State() = {0, failAt, false};
+        State() = {0, failAt};
         using tolv::Win32Calls;
         Win32Calls& t = tolv::Win32();
         t.CreateFileA = Counted<&Win32Calls::CreateFileA, kInvalidHandle>::Call;
@@ -255,27 +209,18 @@ public:
     FailureInjector& operator=(const FailureInjector&) = delete;
 
     int Calls() const { return State().calls; }
-    bool Failed() const { return State().failed; }
-    // Starts counting again from 0 with a new target.
-    void Arm(int failAt) { State() = {0, failAt, false}; }
 
 private:
     enum FailKind { kZero, kAllOnes, kInvalidHandle, kRegError };
     struct Counters {
         int calls;
         int failAt;
-        bool failed;
     };
     static Counters& State() {
-        static Counters counters{0, 0, false};
+        static Counters counters{0, 0};
         return counters;
     }
-    static bool Tick() {
-        Counters& s = State();
-        if (++s.calls != s.failAt) return false;
-        s.failed = true;
-        return true;
-    }
+    static bool Tick() { return ++State().calls == State().failAt; }
 
     template <auto Member, FailKind Kind>
     struct Counted;

@@ -82,15 +82,6 @@ TEST(FreeSpaceTest, CountsKiBOfThePathsDrive) {
     FAIL() << "the free space of C: never held still";
 }
 
-TEST(IsAdminTest, AnswersWhetherTheServiceManagerOpensForEverything) {
-    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, GENERIC_ALL);
-    if (manager) CloseServiceHandle(manager);
-    CScriptEngine engine;
-    engine_test::LoadText(engine, "proc Main\neval $a, isAdmin\nendp\n");
-    engine.CallProc("Main");
-    EXPECT_EQ(manager ? 1 : 0, engine.GetVarInt("a"));
-}
-
 // Each engine initialises COM with its first link and releases it when it goes.
 TEST(ShortcutComTest, EnginesOneAfterTheOtherBothMakeLinks) {
     ScratchFolder folder;
