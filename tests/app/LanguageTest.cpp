@@ -72,16 +72,4 @@ TEST_F(LanguageTest, MissingStringsAndSmallBuffers) {
     EXPECT_EQ(L"no resource", LangString(3));
 }
 
-TEST(LanguageListTest, EntriesAreFoundBySubstringAndNeedDigits) {
-    int offset = -1;
-    EXPECT_TRUE(FindLanguageInList(L"LANGUAGES: eng=0 rus=1000", "rus", &offset));
-    EXPECT_EQ(1000, offset);
-    EXPECT_FALSE(FindLanguageInList(L"LANGUAGES: eng=0 rus=", "rus", &offset));
-    EXPECT_FALSE(FindLanguageInList(L"LANGUAGES: eng=0 rus=x1", "rus", &offset));
-    EXPECT_FALSE(FindLanguageInList(L"LANGUAGE: rus=1000", "rus", &offset));
-    EXPECT_FALSE(FindLanguageInList(L"LANGUAGES: rusx=1", "rus", &offset));
-    EXPECT_TRUE(FindLanguageInList(L"LANGUAGES: eng=7", "ng", &offset));  // tail of "eng"
-    EXPECT_EQ(7, offset);
-}
-
 }  // namespace

@@ -42,30 +42,17 @@ TEST(StartupTest, AnEmptyCommandLineRunsTheMainWindowUntilItCloses) {
     ScratchRegistry::SetString("SOFTWARE\\Obrix", "Language", "eng");
     MessageBoxRecorder boxes;
     CManagerApp app;
-    HWND shown = nullptr;
     bool isMainWindow = false;
     WhileModal close([&](HWND window) {
-        shown = window;
         isMainWindow = app.m_pMainWnd && app.m_pMainWnd->m_hWnd == window;
         Click(window, IDOK);
     });
     EXPECT_EQ(0, app.Run(GetModuleHandleW(nullptr), ""));
     EXPECT_TRUE(isMainWindow);
-    EXPECT_FALSE(IsWindow(shown));
     EXPECT_EQ(nullptr, app.m_pMainWnd);
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(PX_OK, pxInitLibrary(PX_INIT_EXCLUSIVE));  // the window's run closed the library
     pxDoneLibrary();
-}
-
-TEST(StartupTest, ACommandLineRunHandsItsResultToTheProcess) {
-    ScratchRegistry registry;
-    MessageBoxRecorder boxes;
-    CManagerApp app;
-    EXPECT_EQ(1, app.Run(GetModuleHandleW(nullptr), "/x"));
-    ASSERT_EQ(1u, boxes.boxes.size());
-    // No language set: the usage text comes in Russian.
-    EXPECT_EQ(0u, boxes.boxes[0].text.find(L"Использование: tolvarin"));
 }
 
 TEST(ReportErrorTest, ShowsTheLibrarysOrTheSystemsTextWithTheHandIcon) {

@@ -1,9 +1,6 @@
 // Plixa.dll against its contract: start and stop through driver modules, extended
-// functions, settings, error texts and exclusive mode. (The sorted list, the record's
-// values and rebuilding the list are seen through the device windows' tests.)
-//
-// Each test sees HKEY_LOCAL_MACHINE, for this process only, as a fresh scratch key; the test
-// drivers, loaded into this process, see it too and record their calls under it.
+// functions, settings, error texts and exclusive mode. Each test sees HKEY_LOCAL_MACHINE as
+// a fresh scratch key; the test drivers see it too and record their calls under it.
 #include "plixa/Plixa.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/ScratchRegistry.h"
@@ -38,15 +35,13 @@ bool TestDriverLoaded() {
     return GetModuleHandleA("plixa_testdriver.dll");
 }
 
-// A registry text, or "" when there is none.
+// A registry text, or "" when there is none; the test driver's calls, e.g. "init;shutdown;".
 std::string RegText(const std::string& keyPath, const char* name) {
     char text[1024] = {};
     DWORD size = sizeof text;
     RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size);
     return text;
 }
-
-// The calls the test driver recorded for the device, e.g. "init;shutdown;".
 std::string DriverCalls(const char* device) {
     return RegText("Software\\TolvarinTests\\DriverCalls", device);
 }
