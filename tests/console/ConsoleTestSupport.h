@@ -1,10 +1,11 @@
-// Helpers of the window tests: a language chosen through a scratch registry, and a
-// window's text.
+// Helpers of the window tests: a language chosen through a scratch registry, an owner
+// window, and the user's clicks posted as window messages.
 #pragma once
 
 #include <windows.h>
 
 #include "app/Language.h"
+#include "framework/ProgressCtrl.h"
 #include "resources/resource.h"
 #include "tests/common/ScratchRegistry.h"
 
@@ -25,10 +26,35 @@ private:
     ScratchRegistry registry_;
 };
 
+// A top-level window standing in for the main window. It stays hidden: under Xvfb without
+// a window manager, Wine spends two seconds on every hiding of a shown top-level window.
+class OwnerWindow : public CWnd {
+public:
+    OwnerWindow() {
+        m_hWnd = CreateWindowExW(0, L"STATIC", L"Owner", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+    }
+    ~OwnerWindow() override { DestroyWindow(); }
+    bool Enabled() const { return IsWindowEnabled(m_hWnd) != FALSE; }
+};
+
+// A click on the dialog's Cancel button, delivered when the queue is next emptied.
+inline void PostCancelClick(HWND dialog) {
+    PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+}
+
 inline std::wstring WindowText(HWND window) {
     wchar_t text[8192] = {};
     GetWindowTextW(window, text, 8192);
     return text;
+}
+
+// The progress window's bar: the upper end of its range and its position.
+inline int BarUpper(HWND dialog) {
+    return static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_GETRANGE, FALSE, 0));
+}
+inline int BarPos(HWND dialog) {
+    return static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
 }
 
 }  // namespace console_test

@@ -1,5 +1,5 @@
 // The main window and its dialogs as real windows over the real Device library, driven by
-// window messages: the list and its buttons, Change and Uninstall.
+// window messages: the list and its buttons, Details, Change, Install and Uninstall, help.
 // The main window stays hidden (created modeless from its template); the dialogs it opens
 // are modal and are handled from inside their own loop.
 #include <gtest/gtest.h>
@@ -12,11 +12,13 @@
 #include "app/ManagerApp.h"
 #include "console/DeviceDialogs.h"
 #include "console/DeviceListDlg.h"
+#include "framework/FileDialog.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/common/WhileModal.h"
 #include "tests/console/ConsoleTestSupport.h"
 
 using console_test::LanguageScope;
+using namespace std::string_literals;
 using console_test::WindowText;
 
 namespace {
@@ -29,18 +31,24 @@ std::string Key(const std::string& device) {
 }
 
 void AddDevice(const std::string& name, DWORD startup, const std::string& driver,
-               const std::string& logical = "") {
+               const std::string& logical = "", DWORD version = 0) {
     ScratchRegistry::SetString(Key(name).c_str(), "DriverDll", driver);
     ScratchRegistry::SetString(Key(name).c_str(), "LogicalName", logical);
     ScratchRegistry::SetDword(Key(name).c_str(), "Startup", startup);
+    ScratchRegistry::SetDword(Key(name).c_str(), "Version", version);
 }
 
 // The library, with one device whose record cannot be read, and counted calls.
 std::string gUnreadable;
+int gQueries = 0;
 int gChanges = 0;
 int __stdcall ReadDevice(int index, DeviceInfo* info) {
     int result = pxGetDeviceInfo(index, info);
     return result == 0 && gUnreadable == info->deviceName ? PX_ERR_REGISTRY : result;
+}
+int __stdcall Extended(const char* name, unsigned code, void* owner, int* out) {
+    gQueries += (code & kQueryFunction) != 0;
+    return pxExtendedFunction(name, code, owner, out);
 }
 int __stdcall Change(const char* name, int type, const char* logical) {
     ++gChanges;
@@ -50,29 +58,41 @@ const DeviceApi& TestApi() {
     static DeviceApi api = [] {
         DeviceApi a = LibraryDeviceApi();
         a.getDeviceInfo = ReadDevice;
+        a.extendedFunction = Extended;
         a.changeDeviceSettings = Change;
         return a;
     }();
     return api;
 }
 
-std::wstring gHelp;  // the pages opened, each followed by "|"
-bool RecordHelp(UINT, const std::wstring& page) {
-    gHelp += page.substr(page.find_last_of(L"\\/") + 1) + L"|";
+std::vector<std::pair<UINT, std::wstring>> gHelp;
+bool RecordHelp(UINT command, const std::wstring& page) {
+    gHelp.emplace_back(command, page.substr(page.find_last_of(L"\\/") + 1));
     return true;
+}
+std::wstring gChosenFile;
+OPENFILENAMEW gChooser;
+std::wstring gFilter;  // the texts of the pairs, each followed by "|"
+INT_PTR ChooseFile(const OPENFILENAMEW& settings, std::wstring& path) {
+    gChooser = settings;
+    gFilter.clear();
+    for (const wchar_t* p = settings.lpstrFilter; *p; p += wcslen(p) + 1) gFilter += p + L"|"s;
+    path = gChosenFile;
+    return gChosenFile.empty() ? IDCANCEL : IDOK;
 }
 
 class DeviceWindows : public testing::Test {
 protected:
     DeviceWindows() {
         gUnreadable.clear();
-        gChanges = 0;
+        gQueries = gChanges = 0;
         gHelp.clear();
         SetHelpHook(&RecordHelp);
-        AddDevice("Alpha", PX_STARTUP_AUTOMATIC, kTestDriver, "SCR1:");
+        SetFileDialogHook(&ChooseFile);
+        AddDevice("Alpha", PX_STARTUP_AUTOMATIC, kTestDriver, "SCR1:", 0x0102);
         AddDevice("beta", PX_STARTUP_ON_DEMAND, kTestDriver, "taken:");
         AddDevice("Gamma", PX_STARTUP_DISABLED, kTestDriver);
-        AddDevice("Delta", PX_STARTUP_ON_DEMAND, "Z:\\missing\\driver.dll");
+        AddDevice("Delta", PX_STARTUP_ON_DEMAND, "Z:\\missing\\driver.dll", "", 0x0A0F);
         AddDevice("Epsilon", PX_STARTUP_AUTOMATIC, kBareDriver);
         EXPECT_EQ(0, pxInitLibrary(0));
     }
@@ -81,6 +101,7 @@ protected:
         dlg.DestroyWindow();
         pxDoneLibrary();
         SetHelpHook(nullptr);
+        SetFileDialogHook(nullptr);
     }
     void Open() {
         ASSERT_TRUE(dlg.CreateIndirect(dlg.m_pTemplate, nullptr));
@@ -147,9 +168,22 @@ TEST_F(DeviceWindows, ListShowsEveryStateSortedAndLeavesOutAnUnreadableRecord) {
     };
     EXPECT_EQ(rows, Rows());
     EXPECT_EQ("init;", DriverCalls("beta"));
+
+    // A thousand devices, with long names and texts.
+    // Under the test's scratch key the registry takes no device name of 255 characters.
+    const std::string longName(200, 'z');
+    const std::string longText(1000, 'x');
+    for (int i = 0; i < 995; ++i) AddDevice("Many" + std::to_string(i), 2, "");
+    AddDevice(longName, PX_STARTUP_DISABLED, "", longText);
+    pxRebuildDeviceList(0);
+    dlg.Refresh(false);
+    EXPECT_EQ(1000, dlg.m_list.GetItemCount());
+    EXPECT_EQ(WideFromAnsi(longText),
+              dlg.m_list.GetItemText(Item(std::wstring(200, L'z').c_str()), 1));
+    EXPECT_EQ(1u + 1u, boxes.boxes.size());
 }
 
-TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndADriverRestartKeepsIt) {
+TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndAreRecomputedOnlyWhenItMoves) {
     Open();
     EXPECT_EQ("-----", Buttons());  // no focused item
     // A driver with both functions; the same driver, but Disabled; no driver module.
@@ -159,7 +193,12 @@ TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndADriverRestartKeepsIt) {
         Focus(devices[i]);
         EXPECT_EQ(expected[i], Buttons()) << i;
     }
+    const int queries = gQueries;
+    NMHDR click = {dlg.m_list.m_hWnd, IDC_DEVICE_LIST, UINT(NM_CLICK)};
+    SendMessageW(dlg.m_hWnd, WM_NOTIFY, IDC_DEVICE_LIST, LPARAM(&click));
+    EXPECT_EQ(queries, gQueries);  // the focus stayed
     Focus(L"beta");
+    EXPECT_EQ(queries + 2, gQueries);
 
     // A driver function that asks for a restart: the device restarts, the list is refilled
     // with the same device focused, and Help comes back.
@@ -176,7 +215,34 @@ TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndADriverRestartKeepsIt) {
     // Help for this window, and its release when the window goes.
     Click(dlg.m_hWnd, ID_HELP);
     dlg.DestroyWindow();
-    EXPECT_EQ(L"main-window.html||", gHelp);
+    const std::vector<std::pair<UINT, std::wstring>> help = {{HELP_CONTEXT, L"main-window.html"},
+                                                             {HELP_QUIT, L""}};
+    EXPECT_EQ(help, gHelp);
+}
+
+TEST_F(DeviceWindows, DetailsShowEveryValue) {
+    Open();
+    Focus(L"Delta");
+    std::wstring values;  // the value controls 1008 to 1015
+    WhileModal details([&](HWND dialog) {
+        for (int id = IDC_INFO_DRIVER_DLL; id <= IDC_INFO_STATUS; ++id)
+            values += WindowText(GetDlgItem(dialog, id)) + L"|";
+        Click(dialog, ID_HELP);
+        Click(dialog, IDCANCEL);
+    });
+    Click(dlg.m_hWnd, IDC_DETAILS);
+    EXPECT_EQ(
+        L"Z:\\missing\\driver.dll|Delta||||10.15|On demand|"
+        L"The device's driver module cannot be loaded.|",
+        values);
+    EXPECT_EQ(L"device-details.html", gHelp.at(0).second);
+
+    // A status for which the library has no text shows "Unknown".
+    DeviceInfo info = {"Gamma", "", "", "", "", 9, 0, -1};
+    CDeviceDetailsDlg dialog(&info, nullptr);
+    ASSERT_TRUE(dialog.CreateIndirect(dialog.m_pTemplate, nullptr));
+    EXPECT_EQ(L"Unknown", WindowText(GetDlgItem(dialog.m_hWnd, IDC_INFO_STATUS)));
+    EXPECT_EQ(L"Unknown", WindowText(GetDlgItem(dialog.m_hWnd, IDC_INFO_STARTUP)));
 }
 
 TEST_F(DeviceWindows, ChangeChecksTheNameBeforeWritingItAndKeepsTheDeviceSelected) {
@@ -212,29 +278,43 @@ TEST_F(DeviceWindows, ChangeChecksTheNameBeforeWritingItAndKeepsTheDeviceSelecte
     EXPECT_EQ(L"Alpha|SCR9/|Disabled|Success|0", Rows()[0]);  // the running device stays so
 }
 
-TEST_F(DeviceWindows, UninstallAsksFirstWithNoAsTheDefault) {
-    AddDevice("Plain", PX_STARTUP_DISABLED, "");  // no driver module to delete
-    pxRebuildDeviceList(0);
+TEST_F(DeviceWindows, InstallAndUninstallThroughTheButtons) {
     Open();
-    Focus(L"Plain");
+    gChosenFile.clear();  // the chooser cancelled: nothing happens
+    Click(dlg.m_hWnd, IDC_INSTALL);
+    EXPECT_EQ(L"Plixa device install file (*.pxf) |*.pxf|", gFilter);
+    EXPECT_EQ(DWORD(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST),
+              gChooser.Flags & (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT));
+    EXPECT_EQ(std::wstring(L"pxf"), gChooser.lpstrDefExt);
+
+    Focus(L"Gamma");
+    gChosenFile = WideFromAnsi(TOLV_BIN_DIR "/sample/setup.pxf");
+    for (wchar_t& c : gChosenFile) c = c == L'/' ? L'\\' : c;  // as the chooser gives it
+    Click(dlg.m_hWnd, IDC_INSTALL);
+    ASSERT_EQ(1u, boxes.boxes.size());  // the confirmation, answered OK
+    EXPECT_NE(std::wstring::npos, boxes.boxes[0].text.find(L"Sample smart card reader 1.0"));
+    EXPECT_EQ(L"SampleReader|SCR1:|On demand|Success|0", Rows()[5]);
+    EXPECT_EQ(L"Gamma", Focused());
+
+    Focus(L"SampleReader");
     boxes.Answer(IDNO);
     Click(dlg.m_hWnd, IDC_UNINSTALL);
     EXPECT_EQ(6, dlg.m_list.GetItemCount());
     boxes.Answer(IDYES);
     Click(dlg.m_hWnd, IDC_UNINSTALL);
-    ASSERT_EQ(2u, boxes.boxes.size());
-    EXPECT_EQ(L"Are you sure you want to uninstall device Plain?", boxes.boxes[1].text);
-    EXPECT_EQ(UINT(MB_YESNO | MB_DEFBUTTON2), boxes.boxes[1].flags);
+    ASSERT_EQ(3u, boxes.boxes.size());
+    EXPECT_EQ(L"Are you sure you want to uninstall device SampleReader?", boxes.boxes[2].text);
+    EXPECT_EQ(UINT(MB_YESNO | MB_DEFBUTTON2), boxes.boxes[2].flags);
     EXPECT_EQ(5, dlg.m_list.GetItemCount());
-    EXPECT_EQ(-1, Item(L"Plain"));
+    EXPECT_EQ(-1, Item(L"SampleReader"));
     EXPECT_EQ(L"", Focused());
 }
 
 // The templates of both languages: the same controls in the same order, every text
 // translated (but the program's name and OK), and no text left empty in one language that
-// the other has. The string tables define the same ids in both languages.
+// the other has.
 TEST(DeviceTemplates, RussianHasTheEnglishControlsTranslated) {
-    for (UINT id : {IDD_MAIN, IDD_DETAILS, IDD_PARAMETERS, IDD_PROGRESS}) {
+    for (UINT id : {IDD_MAIN, IDD_DETAILS, IDD_PARAMETERS}) {
         std::vector<std::pair<int, std::wstring>> controls[2];
         for (int language = 0; language < 2; ++language) {
             LanguageScope scope(language ? "rus" : "eng");
@@ -254,11 +334,6 @@ TEST(DeviceTemplates, RussianHasTheEnglishControlsTranslated) {
                 EXPECT_NE(english.second, russian.second) << id << " " << i;
             }
         }
-    }
-    wchar_t text[1024];
-    for (UINT id = 1; id < 1000; ++id) {
-        const bool english = LoadStringW(GetModuleHandleW(nullptr), id, text, 1024) > 0;
-        EXPECT_EQ(english, LoadStringW(GetModuleHandleW(nullptr), id + 1000, text, 1024) > 0) << id;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/DeviceActions.h"
 #include "app/DeviceLibrary.h"
 #include "commands/Win32Calls.h"
+#include "install/InstallLog.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/install/InstallTestSupport.h"
 
@@ -127,6 +128,22 @@ TEST_F(FlowTest, OnlyAFailedUninstallScriptIsReported) {
     EXPECT_TRUE(KeyExists(DeviceKey("Scripted")));
 }
 
+// The log names every box the flow showed, on one line, with the button that answered it.
+TEST_F(FlowTest, TheLogRecordsEachMessageAndItsAnswer) {
+    const std::string log = folder / "flow.log";
+    SetEnvironmentVariableA("TOLVARIN_LOG", log.c_str());
+    OpenInstallLog("");
+    boxes.Answer(IDCANCEL);
+    EXPECT_EQ(1, Install(Setup("New", "")));
+    CloseInstallLog(1);
+    SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
+    EXPECT_NE(ReadFile(log).find("message \"You are installing the component\\n\\n\"Test "
+                                 "component New\".\\n\\nPress OK to start installation.\": "
+                                 "answer 2\r\n"),
+              std::string::npos)
+        << ReadFile(log);
+}
+
 BOOL WINAPI OutOfMemory(LPCSTR, LPSECURITY_ATTRIBUTES) {
     throw std::bad_alloc();
 }
@@ -143,14 +160,33 @@ TEST_F(FlowTest, OutOfMemoryInsideACommandIsTakenBackFirst) {
     EXPECT_FALSE(KeyExists("Software\\Made"));
 }
 
-// A path uninstallation cannot read fails it instead of deleting the driver.
-TEST_F(FlowTest, AnUnreadableUninstallPathLosesNothing) {
+// Records that uninstallation cannot read as they are meant lose nothing: a path it cannot
+// read fails the uninstallation instead of deleting the driver; a driver in the temporary
+// directory does not take that directory with it; a long device name's record goes.
+TEST_F(FlowTest, UnusualRecordsLoseNothing) {
     const std::string driver = folder.Write("drv.dll", "d");
     AddDevice("LongPath", std::string(300, 'u'), driver);
+    const std::string temp = folder / "tmp";
+    CreateDirectoryA(temp.c_str(), nullptr);
+    AddDevice("InTemp", "", folder.Write("tmp\\t.dll", "t"));
+    const std::string longName(231, 'N');
+    AddDevice(longName);
     pxInitLibrary(0);
+
     EXPECT_EQ(1, UninstallDevice("LongPath", 0));
     EXPECT_TRUE(FileExists(driver));
     EXPECT_TRUE(KeyExists(DeviceKey("LongPath")));
+
+    char oldTmp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", oldTmp, MAX_PATH);
+    SetEnvironmentVariableA("TMP", temp.c_str());
+    EXPECT_EQ(0, UninstallDevice("InTemp", 0));
+    SetEnvironmentVariableA("TMP", oldTmp[0] ? oldTmp : nullptr);
+    EXPECT_FALSE(FileExists(temp + "\\t.dll"));
+    EXPECT_TRUE(FileExists(temp));
+
+    EXPECT_EQ(0, UninstallDevice(longName.c_str(), 0));
+    EXPECT_FALSE(KeyExists(DeviceKey(longName)));
 }
 
 }  // namespace

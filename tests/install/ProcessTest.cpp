@@ -1,6 +1,6 @@
-// tolvarin.exe /i and /u as real processes, and the installation log they write. The tests
-// run without a display, so that no message box can wait for a click; they use the test Wine
-// prefix's own registry and remove every key and folder they made.
+// tolvarin.exe /i and /u as real processes. The tests run without a display, so that no
+// message box can wait for a click; they use the test Wine prefix's own registry and remove
+// every key and folder they made.
 #include "tests/install/InstallTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,20 +13,9 @@ namespace {
 
 constexpr char kMarkerKey[] = "Software\\TolvarinTests\\Flow";
 
-// Expects each part in the text, in this order.
-void ExpectInOrder(const std::string& text, std::initializer_list<std::string> parts) {
-    size_t at = 0;
-    for (const std::string& part : parts) {
-        const size_t found = text.find(part, at);
-        ASSERT_NE(found, std::string::npos) << "missing: " << part << "\n" << text;
-        at = found + part.size();
-    }
-}
-
 class ProcessTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
         for (const std::string& device : devices)
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, DeviceKey(device).c_str());
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kMarkerKey);
@@ -58,7 +47,6 @@ protected:
 
     ScratchFolder folder;
     std::vector<std::string> devices;
-    std::string log = folder / "install.log";
 };
 
 TEST_F(ProcessTest, InstallsAndUninstallsThroughTheDriverModule) {
@@ -73,6 +61,44 @@ TEST_F(ProcessTest, InstallsAndUninstallsThroughTheDriverModule) {
     EXPECT_FALSE(FileExists(folder / "drv"));
 }
 
+TEST_F(ProcessTest, RefusedInstallationFilesChangeNothing) {
+    std::string device = Device("Refused");
+    EXPECT_EQ(1, RunTolvarin("/i " + InstallFile(device, "", "OBX_OTHER_DRIVER")));
+    EXPECT_EQ(1, RunTolvarin("/i " + folder / "missing.pxf"));
+    EXPECT_EQ(
+        1, RunTolvarin("/i " + folder.Write("noidentify.pxf",
+                                            Lines({";OBRIX_INST_FILE", "proc Install", "endp"}))));
+    EXPECT_FALSE(KeyExists(DeviceKey(device)));
+    EXPECT_FALSE(FileExists(folder / "drv"));
+
+    AddDevice(device);  // an installed device is left alone
+    EXPECT_EQ(0, RunTolvarin("/i " + InstallFile(device)));
+    EXPECT_EQ("<none>", GetString(DeviceKey(device), "DriverDll"));  // Install never ran
+    EXPECT_FALSE(FileExists(folder / "drv"));
+}
+
+TEST_F(ProcessTest, AFailedInstallationIsTakenBack) {
+    // Something to overwrite: a file and a value that must come back as they were.
+    std::string device = Device("Failing");
+    CreateDirectoryA((folder / "drv").c_str(), nullptr);
+    folder.Write("drv\\payload.txt", "old driver");
+    ScratchRegistry::SetString(kMarkerKey, "Keep", "old");
+    std::string tail = "  regSZ HKLM, " + Quoted(kMarkerKey) + ", \"Keep\", \"new\"\r\n  abort\r\n";
+    EXPECT_EQ(1, RunTolvarin("/i " + InstallFile(device, tail)));
+    EXPECT_EQ("old driver", ReadFile(folder / "drv\\payload.txt"));
+    EXPECT_EQ("old", GetString(kMarkerKey, "Keep"));
+    EXPECT_FALSE(KeyExists(DeviceKey(device)));
+}
+
+TEST_F(ProcessTest, AFailingUninstallScriptIsTakenBackAndKeepsTheRecord) {
+    std::string aborting = Device("Aborting");
+    std::string kept = folder.Write("kept.txt", "content");
+    AddScripted(aborting, {"  del " + Quoted(kept), "  abort"});
+    EXPECT_EQ(1, RunTolvarin("/u " + aborting));
+    EXPECT_EQ("content", ReadFile(kept));
+    EXPECT_TRUE(KeyExists(DeviceKey(aborting)));
+}
+
 TEST_F(ProcessTest, UninstallScriptsRunSilentlyWithTheirFolderAsArgument) {
     std::string device = Device("Silent");
     AddScripted(device, {"  eval $no, prompt \"Go on?\", \"?yNc\"",
@@ -82,34 +108,22 @@ TEST_F(ProcessTest, UninstallScriptsRunSilentlyWithTheirFolderAsArgument) {
     EXPECT_FALSE(KeyExists(DeviceKey(device)));
 }
 
-TEST_F(ProcessTest, TheLogOfAFailedInstallationNamesFileLineCodeAndRollback) {
-    SetEnvironmentVariableA("TOLVARIN_LOG", log.c_str());
-    const std::string drv = folder / "drv";
-    const std::string setup = folder.Write(
-        "setup.pxf", Identify(Device("LogA")) +
-                         Lines({"proc Install", "  set $quiet, 1", "  mkdir " + Quoted(drv),
-                                "  regSZ HKLM, \"Software\"", "endp"}));
-    EXPECT_EQ(1, RunTolvarin("/i " + setup));
-    EXPECT_FALSE(FileExists(drv));
-    ExpectInOrder(
-        ReadFile(log),
-        {"tolvarin started: command line \"/i " + setup, "install from " + setup,
-         "Identify: INST_TYPE=\"OBX_PLIXA_DRIVER\" DEVNAME=\"TolvTestLogA\"",
-         "undo line:   rmdir \"" + drv, setup + "(9): mkdir \"" + drv + "\" -> 1",
-         "error 8 (missing or invalid argument) at " + setup + "(10): regSZ HKLM, \"Software\"",
-         "rolling back", "rollback(", "rmdir", "result 1", "exit code 1"});
-    // Statements that change nothing appear only at the trace level.
-    EXPECT_EQ(ReadFile(log).find("set $quiet"), std::string::npos);
-    // Every line carries a time stamp.
-    EXPECT_EQ(ReadFile(log).compare(4, 1, "-"), 0);
-}
-
-// The log only watches: where it cannot be written, runs end as they would without it.
-TEST_F(ProcessTest, UnwritableLogChangesNoExitCode) {
-    SetEnvironmentVariableA("TOLVARIN_LOG", (folder / "no\\such\\folder\\x.log").c_str());
-    const std::string bad =
-        folder.Write("bad.pxf", Identify(Device("LogA")) + "proc Install\r\n  abort\r\nendp\r\n");
-    EXPECT_EQ(1, RunTolvarin("/i " + bad));
+// Without an Uninstall value a removal deletes the record and the driver module only; a
+// failing device does not stop the removal of the others.
+TEST_F(ProcessTest, UninstallAllGoesOnPastAFailure) {
+    EXPECT_EQ(1, RunTolvarin("/u TolvTestNoSuchDevice"));
+    std::string bare = Device("AllA"), failing = Device("AllB"), module = Device("AllC");
+    AddDevice(bare);
+    AddDevice(failing, folder / "nowhere.pxf");
+    CreateDirectoryA((folder / "lib").c_str(), nullptr);
+    AddDevice(module, "", folder.Write("lib\\driver.dll", "module"));
+    folder.Write("lib\\other.txt", "stays");
+    EXPECT_EQ(0, RunTolvarin("/u *"));
+    EXPECT_FALSE(KeyExists(DeviceKey(bare)));
+    EXPECT_TRUE(KeyExists(DeviceKey(failing)));
+    EXPECT_FALSE(KeyExists(DeviceKey(module)));
+    EXPECT_FALSE(FileExists(folder / "lib\\driver.dll"));
+    EXPECT_EQ("stays", ReadFile(folder / "lib\\other.txt"));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// The checker: the faults of the language as one table, then every installation file of
-// the repository, each naming in comment lines "; expect check: LINE,COLUMN PXnnnn" exactly
-// the diagnostics it must get (a file without such lines must check clean; the behaviour
-// catalogue's files hold faults on purpose and are left out). Then pxfcheck.exe itself:
-// its output lines, summary and exit codes.
+// The checker against every installation file of the repository: each file names, in
+// comment lines "; expect check: LINE,COLUMN PXnnnn", exactly the diagnostics it must get;
+// a file without such lines must check clean. (The behaviour catalogue's files hold faults
+// and test commands on purpose; their faults are checked here as a table instead.) Then
+// pxfcheck.exe itself: its output lines, summary and exit codes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -40,23 +40,32 @@ std::vector<std::string> RepositoryFiles() {
     return files;
 }
 
-// Sorted and joined by blanks.
-std::string Joined(std::vector<std::string> items) {
-    std::sort(items.begin(), items.end());
-    std::string text;
-    for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
-    return text;
+// The complete installation files shown in the reference (code blocks that begin with the
+// header) must check clean.
+TEST(ReferenceExamples, CheckClean) {
+    std::ifstream in(SourceRoot() / "docs/installation-files.md", std::ios::binary);
+    const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int files = 0;
+    for (size_t at = doc.find("```\n;OBRIX_INST_FILE"); at != std::string::npos;
+         at = doc.find("```\n;OBRIX_INST_FILE", at + 1)) {
+        const size_t begin = at + 4;
+        const std::string file = doc.substr(begin, doc.find("```", begin) - begin);
+        EXPECT_TRUE(pxfcheck::CheckText(file, {}).empty()) << file;
+        ++files;
+    }
+    EXPECT_GE(files, 1);
 }
 
-// The expected diagnostics of a file, as Found gives them.
-std::string ReadExpected(const fs::path& path) {
+// The expected diagnostics of a file.
+std::vector<std::string> ReadExpected(const fs::path& path) {
     std::vector<std::string> expected;
     std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         if (line.rfind("; expect check: ", 0) == 0) expected.push_back(line.substr(16));
     }
-    return Joined(expected);
+    std::sort(expected.begin(), expected.end());
+    return expected;
 }
 
 // "LINE,COLUMN CODE" of each diagnostic, sorted and joined by blanks.
@@ -64,7 +73,10 @@ std::string Found(const std::vector<pxfcheck::Diagnostic>& diagnostics) {
     std::vector<std::string> found;
     for (const auto& d : diagnostics)
         found.push_back(std::to_string(d.line) + "," + std::to_string(d.column) + " " + d.code);
-    return Joined(found);
+    std::sort(found.begin(), found.end());
+    std::string text;
+    for (const std::string& f : found) text += (text.empty() ? "" : " ") + f;
+    return text;
 }
 
 // One fault of the language per case, as a file whose entry is Main (or Open).
@@ -81,6 +93,7 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         {H + "proc Main\nset $a, \"#0#\"\nendp\n", "Main", "3,10 PX0304"},
         {H + "proc Main\neval $r\nendp\n", "Main", "3,8 PX0208"},
         {H + "proc Main\ngoto there\n there: set $a, 1\nendp\n", "Main", "3,6 PX0207"},
+        {H + "proc Main\ngoto there\n\tthere: set $a, 1\nendp\n", "Main", "3,6 PX0207"},
         {H + "proc Main\ngoto elsewhere\nendp\nproc Other\nelsewhere:\nendp\n", "Main",
          "3,6 PX0206"},
         {H + "proc Main\nif\nendp\n", "Main", "3,1 PX0208"},
@@ -107,20 +120,31 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         options.entries = {c.entry};
         EXPECT_EQ(Found(pxfcheck::CheckText(c.text, options)), c.expected) << c.text;
     }
-    // Files that cannot hold their own expectations: empty, the header alone, none at all.
-    EXPECT_STREQ(pxfcheck::CheckText("", {}).at(0).code, "PX0002");
-    EXPECT_STREQ(pxfcheck::CheckText(";OBRIX_INST_FILE\r\n", {}).at(0).code, "PX0003");
-    EXPECT_STREQ(pxfcheck::CheckFile("Z:\\no\\such\\file.pxf", {}).at(0).code, "PX0001");
 }
 
 class RepositoryFile : public testing::TestWithParam<std::string> {};
 
 TEST_P(RepositoryFile, ChecksAsItsCommentsSay) {
     const fs::path path = SourceRoot() / GetParam();
-    EXPECT_EQ(ReadExpected(path), Found(pxfcheck::CheckFile(path.string(), {})));
+    pxfcheck::Options options;
+    const std::vector<std::string> expected = ReadExpected(path);
+    std::vector<std::string> actual;
+    std::string printed;
+    for (const auto& d : pxfcheck::CheckFile(path.string(), options)) {
+        actual.push_back(std::to_string(d.line) + "," + std::to_string(d.column) + " " + d.code);
+        printed += actual.back() + " " + d.text + "\n";
+    }
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(expected, actual) << printed;
 }
 
-INSTANTIATE_TEST_SUITE_P(All, RepositoryFile, testing::ValuesIn(RepositoryFiles()));
+INSTANTIATE_TEST_SUITE_P(All, RepositoryFile, testing::ValuesIn(RepositoryFiles()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 // Every command the engine runs is in the catalogue the checker reads, with the same name,
 // and the catalogue names no command the engine lacks.
@@ -130,6 +154,22 @@ TEST(CommandCatalog, MatchesTheRegisteredCommands) {
         EXPECT_NE(engine.FindCommand(row->name), nullptr) << row->name;
     for (const std::string& name : engine.GetCommandNames())
         EXPECT_NE(FindCommandInfo(name.c_str()), nullptr) << name << " has no signature";
+}
+
+// Files that cannot hold their own expectations.
+TEST(Checker, FilesWithoutRoomForComments) {
+    const struct {
+        std::string bytes;
+        const char* code;
+    } cases[] = {{"", "PX0002"}, {";OBRIX_INST_FILE\r\n", "PX0003"}};
+    for (const auto& c : cases) {
+        const auto d = pxfcheck::CheckText(c.bytes, {});
+        ASSERT_EQ(d.size(), 1u);
+        EXPECT_STREQ(d[0].code, c.code);
+    }
+    const auto d = pxfcheck::CheckFile("Z:\\no\\such\\file.pxf", {});
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_STREQ(d[0].code, "PX0001");
 }
 
 // Runs pxfcheck.exe with its output in a file; returns the exit code.

@@ -1,0 +1,131 @@
+// The installation log of tolvarin.exe runs: what a failed installation and "/u *" leave
+// in it, the trace level, the registry switch, and a log that cannot be opened.
+#include "tests/install/InstallTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetEnvironmentVariableA("TOLVARIN_LOG", log.c_str()); }
+    void TearDown() override {
+        SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
+        SetEnvironmentVariableA("TOLVARIN_LOG_LEVEL", nullptr);
+        for (const char* device : {"TolvLogA", "TolvLogB"})
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, DeviceKey(device).c_str());
+    }
+    // Expects each part in the log, in this order.
+    void ExpectInOrder(std::initializer_list<std::string> parts) {
+        const std::string text = ReadFile(log);
+        size_t at = 0;
+        for (const std::string& part : parts) {
+            const size_t found = text.find(part, at);
+            ASSERT_NE(found, std::string::npos) << "missing: " << part << "\n" << text;
+            at = found + part.size();
+        }
+    }
+
+    ScratchFolder folder;
+    std::string log = folder / "install.log";
+};
+
+TEST_F(LogTest, FailedInstallationNamesFileLineCodeAndRollback) {
+    const std::string drv = folder / "drv";
+    const std::string setup = folder.Write(
+        "setup.pxf",
+        Identify("TolvLogA") + Lines({"proc Install", "  set $quiet, 1", "  mkdir " + Quoted(drv),
+                                      "  regSZ HKLM, \"Software\"", "endp"}));
+    EXPECT_EQ(1, RunTolvarin("/i " + setup));
+    EXPECT_FALSE(FileExists(drv));
+    ExpectInOrder(
+        {"tolvarin started: command line \"/i " + setup, "install from " + setup,
+         "Identify: INST_TYPE=\"OBX_PLIXA_DRIVER\" DEVNAME=\"TolvLogA\"",
+         "undo line:   rmdir \"" + drv, setup + "(9): mkdir \"" + drv + "\" -> 1",
+         "error 8 (missing or invalid argument) at " + setup + "(10): regSZ HKLM, \"Software\"",
+         "rolling back", "rollback(", "rmdir", "result 1", "exit code 1"});
+    // Statements that change nothing appear only at the trace level.
+    EXPECT_EQ(ReadFile(log).find("set $quiet"), std::string::npos);
+    // Every line carries a time stamp.
+    EXPECT_EQ(ReadFile(log).compare(4, 1, "-"), 0);
+}
+
+TEST_F(LogTest, UninstallAllLogsEveryDeviceAtTraceLevel) {
+    SetEnvironmentVariableA("TOLVARIN_LOG_LEVEL", "trace");
+    AddDevice("TolvLogA");
+    AddDevice("TolvLogB", folder.Write("uninstall.pxf",
+                                       ";OBRIX_INST_FILE\r\nproc Uninstall\r\n"
+                                       "  set $dir, $1\r\n"
+                                       "  prompt \"Sure?\", \"?yN\"\r\nendp\r\n"));
+    EXPECT_EQ(0, RunTolvarin("/u *"));
+    ExpectInOrder({"command line \"/u *\"", "uninstall device TolvLogA", "result 0",
+                   "uninstall device TolvLogB", "(3): set $dir, $1 -> 1",
+                   "message \"Sure?\" type \"?yN\" (not shown): answer 2", "result 0",
+                   "exit code 0"});
+}
+
+// The log only watches: where it cannot be written, runs end as they would without it.
+TEST_F(LogTest, UnwritableLogChangesNoExitCode) {
+    SetEnvironmentVariableA("TOLVARIN_LOG", (folder / "no\\such\\folder\\x.log").c_str());
+    const std::string bad =
+        folder.Write("bad.pxf", Identify("TolvLogA") + "proc Install\r\n  abort\r\nendp\r\n");
+    EXPECT_EQ(1, RunTolvarin("/i " + bad));
+    AddDevice("TolvLogA");
+    EXPECT_EQ(0, RunTolvarin("/u TolvLogA"));
+    EXPECT_EQ(1, RunTolvarin("/u TolvLogA"));
+
+    // A domain policy switches the log on through the registry.
+    SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Obrix\\Tolvarin", &key));
+    RegSetValueExA(key, "Log", 0, REG_SZ, reinterpret_cast<const BYTE*>(log.c_str()),
+                   static_cast<DWORD>(log.size() + 1));
+    RegCloseKey(key);
+    EXPECT_EQ(1, RunTolvarin("/i " + bad));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Obrix\\Tolvarin");
+    ExpectInOrder(
+        {"error 101 (installation aborted by the script) at " + bad + "(8): abort", "exit code 1"});
+}
+
+// The vendor-style example end to end: driver, shared runtime, settings, Start menu entry,
+// the user's choice, and the saved uninstaller that takes it all away again.
+TEST_F(LogTest, VendorExampleInstallsAndUninstalls) {
+    const std::string record = DeviceKey("VendorReader");
+    const std::string settings = "Software\\Obrix Vendor\\VR-200";
+    const std::string vendor =
+        GetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") +
+        "\\Obrix Vendor";
+    const std::string runtime = vendor + "\\Shared\\VendorRuntime.dll";
+    const std::string sharedDlls = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    ASSERT_FALSE(KeyExists(record)) << "the example is installed already";
+
+    ASSERT_EQ(0, RunTolvarin("/i vendor\\setup.pxf"));
+    EXPECT_EQ(vendor + "\\VR-200\\VendorReader.dll", GetString(record, "DriverDll"));
+    EXPECT_EQ(vendor + "\\VR-200", GetString(settings, "InstallDir"));
+    EXPECT_TRUE(FileExists(vendor + "\\VR-200\\vr200.ini"));
+    EXPECT_TRUE(FileExists(runtime));
+    DWORD count = 0, size = sizeof count;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), runtime.c_str(),
+                                          RRF_RT_REG_DWORD, nullptr, &count, &size));
+    ExpectInOrder({"message \"Do you use card applications", "shortcut \"", "VR-200 notes",
+                   "rback_save", "result 0", "exit code 0"});
+    const std::string text = ReadFile(log);
+    const size_t link = text.find("shortcut \"") + 10;
+    const std::string linkPath = text.substr(link, text.find('"', link) - link) + ".lnk";
+    EXPECT_TRUE(FileExists(linkPath)) << linkPath;
+
+    EXPECT_EQ(0, RunTolvarin("/u VendorReader"));
+    EXPECT_FALSE(KeyExists(record));
+    EXPECT_FALSE(KeyExists(settings));
+    EXPECT_FALSE(FileExists(vendor));
+    EXPECT_FALSE(FileExists(linkPath));
+    EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), runtime.c_str(),
+                                          RRF_RT_ANY, nullptr, nullptr, nullptr));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, record.c_str());  // whatever a failure above left
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Obrix Vendor");
+    RemoveTree(vendor);
+}
+
+}  // namespace
