@@ -16,15 +16,24 @@ inline std::string BinDir() {
 
 class ChildProcess {
 public:
-    ChildProcess(const std::string& program, const std::string& arguments) {
+    // output: a file that takes the program's standard output and error ("": none).
+    ChildProcess(const std::string& program, const std::string& arguments,
+                 const std::string& output = "") {
         std::string path = BinDir() + "\\" + program;
         std::string commandLine = "\"" + path + "\" " + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        if (CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &process_)) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE out = output.empty() ? nullptr
+                                    : CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                  &inherit, CREATE_ALWAYS, 0, nullptr);
+        if (out) startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = out;
+        if (CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, out != nullptr, 0,
+                           nullptr, nullptr, &startup, &process_)) {
             CloseHandle(process_.hThread);
         }
+        if (out) CloseHandle(out);
     }
     ~ChildProcess() {
         if (!process_.hProcess) return;

@@ -40,11 +40,7 @@ public:
     }
     static void SetValue(const char* key, const char* name, DWORD type, const void* data,
                          DWORD size) {
-        HKEY handle = nullptr;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                        nullptr);
-        RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
-        RegCloseKey(handle);
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, name, type, data, size);
     }
 
 private:

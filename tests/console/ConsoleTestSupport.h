@@ -1,11 +1,11 @@
 // Helpers of the window tests: a language chosen through a scratch registry, an owner
-// window, and the user's clicks posted as window messages.
+// window standing in for the main window, and a window's text.
 #pragma once
 
 #include <windows.h>
 
 #include "app/Language.h"
-#include "framework/ProgressCtrl.h"
+#include "framework/Framework.h"
 #include "resources/resource.h"
 #include "tests/common/ScratchRegistry.h"
 
@@ -38,23 +38,10 @@ public:
     bool Enabled() const { return IsWindowEnabled(m_hWnd) != FALSE; }
 };
 
-// A click on the dialog's Cancel button, delivered when the queue is next emptied.
-inline void PostCancelClick(HWND dialog) {
-    PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-}
-
 inline std::wstring WindowText(HWND window) {
     wchar_t text[8192] = {};
     GetWindowTextW(window, text, 8192);
     return text;
-}
-
-// The progress window's bar: the upper end of its range and its position.
-inline int BarUpper(HWND dialog) {
-    return static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_GETRANGE, FALSE, 0));
-}
-inline int BarPos(HWND dialog) {
-    return static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
 }
 
 }  // namespace console_test

@@ -1,7 +1,5 @@
-// The main window and its dialogs as real windows over the real Device library, driven by
-// window messages: the list and its buttons, Details, Change, Install and Uninstall, help.
-// The main window stays hidden (created modeless from its template); the dialogs it opens
-// are modal and are handled from inside their own loop.
+// The main window (hidden, modeless) and its modal dialogs as real windows over the real
+// Device library, driven by window messages from inside their own loops.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +11,7 @@
 #include "console/DeviceDialogs.h"
 #include "console/DeviceListDlg.h"
 #include "framework/FileDialog.h"
+#include "tests/common/DeviceRecords.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/common/WhileModal.h"
 #include "tests/console/ConsoleTestSupport.h"
@@ -26,16 +25,12 @@ namespace {
 const std::string kTestDriver = TOLV_BIN_DIR "/plixa_testdriver.dll";
 const std::string kBareDriver = TOLV_BIN_DIR "/plixa_bare_driver.dll";
 
-std::string Key(const std::string& device) {
-    return "Software\\Obrix\\Plixa\\Devices\\" + device;
-}
-
 void AddDevice(const std::string& name, DWORD startup, const std::string& driver,
                const std::string& logical = "", DWORD version = 0) {
-    ScratchRegistry::SetString(Key(name).c_str(), "DriverDll", driver);
-    ScratchRegistry::SetString(Key(name).c_str(), "LogicalName", logical);
-    ScratchRegistry::SetDword(Key(name).c_str(), "Startup", startup);
-    ScratchRegistry::SetDword(Key(name).c_str(), "Version", version);
+    ScratchRegistry::SetString(DeviceKey(name).c_str(), "DriverDll", driver);
+    ScratchRegistry::SetString(DeviceKey(name).c_str(), "LogicalName", logical);
+    ScratchRegistry::SetDword(DeviceKey(name).c_str(), "Startup", startup);
+    ScratchRegistry::SetDword(DeviceKey(name).c_str(), "Version", version);
 }
 
 // The library, with one device whose record cannot be read, and counted calls.
@@ -139,13 +134,6 @@ protected:
         }
         return rows;
     }
-    std::string DriverCalls(const char* device) {
-        char calls[512] = {};
-        DWORD size = sizeof calls;
-        RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\TolvarinTests\\DriverCalls", device,
-                     RRF_RT_REG_SZ, nullptr, calls, &size);
-        return calls;
-    }
 
     CManagerApp app;
     LanguageScope language{"eng"};
@@ -173,7 +161,8 @@ TEST_F(DeviceWindows, ListShowsEveryStateSortedAndLeavesOutAnUnreadableRecord) {
     // Under the test's scratch key the registry takes no device name of 255 characters.
     const std::string longName(200, 'z');
     const std::string longText(1000, 'x');
-    for (int i = 0; i < 995; ++i) AddDevice("Many" + std::to_string(i), 2, "");
+    for (int i = 0; i < 995; ++i)
+        ScratchRegistry::SetDword(DeviceKey("Many" + std::to_string(i)).c_str(), "Startup", 2);
     AddDevice(longName, PX_STARTUP_DISABLED, "", longText);
     pxRebuildDeviceList(0);
     dlg.Refresh(false);
@@ -202,12 +191,12 @@ TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndAreRecomputedOnlyWhenItMov
 
     // A driver function that asks for a restart: the device restarts, the list is refilled
     // with the same device focused, and Help comes back.
-    ScratchRegistry::SetDword(Key("beta").c_str(), "TestRestart", 1);
+    ScratchRegistry::SetDword(DeviceKey("beta").c_str(), "TestRestart", 1);
     Click(dlg.m_hWnd, IDC_SETUP_DRIVER);
     EXPECT_EQ("init;setup:0;shutdown;init;", DriverCalls("beta"));
     EXPECT_EQ(L"beta", Focused());
     EXPECT_TRUE(Enabled(ID_HELP));
-    ScratchRegistry::SetDword(Key("beta").c_str(), "TestResult", 7);
+    ScratchRegistry::SetDword(DeviceKey("beta").c_str(), "TestResult", 7);
     Click(dlg.m_hWnd, IDC_CARD_OPERATIONS);
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(L"The device's driver reported an error.", boxes.boxes[0].text);

@@ -30,16 +30,7 @@ protected:
 
     CWinApp app{"Tolvarin"};
     LanguageScope language{"eng"};
-    // A hidden window standing in for the main window: under Xvfb without a window manager,
-    // Wine spends two seconds on every hiding of a shown top-level window.
-    struct MainWindow : CWnd {
-        MainWindow() {
-            m_hWnd = CreateWindowExW(0, L"STATIC", L"Main", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200,
-                                     nullptr, nullptr, nullptr, nullptr);
-        }
-        ~MainWindow() override { DestroyWindow(); }
-        bool Enabled() const { return IsWindowEnabled(m_hWnd) != FALSE; }
-    } mainWindow;
+    console_test::OwnerWindow mainWindow;
     MessageBoxRecorder boxes;
     CInstallDialogHost host;
 };

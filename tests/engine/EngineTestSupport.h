@@ -1,37 +1,11 @@
-// Helpers shared by the engine tests: paths of test data and scratch installation files.
+// Helpers shared by the engine tests: script errors and installation files from memory.
 #pragma once
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include "engine/ScriptEngine.h"
 
 namespace engine_test {
-
-// A file in the temporary directory, removed when the object goes.
-class ScratchFile {
-public:
-    explicit ScratchFile(const std::string& content, const std::string& tag = "script") {
-        static int serial = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("tolv_engine_" + tag + "_" + std::to_string(++serial) + ".pxf");
-        std::ofstream out(path_, std::ios::binary);
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    }
-    ~ScratchFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    std::string Path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 // Runs f and returns the script error code it throws, or 0 when it throws nothing.
 template <typename F>
@@ -44,10 +18,10 @@ int ErrorOf(F&& f) {
     return 0;
 }
 
-// Loads text (a header line is prepended) into engine through a scratch file.
+// Loads text (a header line is prepended) into engine as the file "test.pxf".
 inline void LoadText(CScriptEngine& engine, const std::string& body) {
-    ScratchFile file(";OBRIX_INST_FILE\n" + body);
-    engine.Load(file.Path().c_str());
+    const std::string text = ";OBRIX_INST_FILE\n" + body;
+    engine.LoadBytes(text.data(), text.size(), "test.pxf");
 }
 
 }  // namespace engine_test

@@ -1,5 +1,5 @@
-// The engine's own interface to its callers: command registration, arguments handed to a
-// procedure from outside, and the host.
+// The engine's own interface to its callers: arguments handed to a procedure from outside,
+// the host, and lines run again after what they mean changed.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,27 +9,6 @@
 #include "tests/engine/EngineTestSupport.h"
 
 using engine_test::ErrorOf;
-
-namespace {
-int Probe(CScriptEngine&, char*) {
-    return 1;
-}
-int Other(CScriptEngine&, char*) {
-    return 2;
-}
-}  // namespace
-
-TEST(Interpreter, RegistersCommandsByNameWithReplacement) {
-    CScriptEngine engine;
-    const ScriptCommand table[] = {{"probe", Probe}, {nullptr, nullptr}};
-    engine.RegisterCommands(table);
-    EXPECT_EQ(engine.FindCommand("PROBE"), &Probe);
-    EXPECT_EQ(engine.FindCommand("nosuch"), nullptr);
-    const ScriptCommand replacement[] = {{"Probe", Other}, {"extra", Probe}, {nullptr, nullptr}};
-    engine.RegisterCommands(replacement, 1);  // only the first row
-    EXPECT_EQ(engine.FindCommand("probe"), &Other);
-    EXPECT_EQ(engine.FindCommand("extra"), nullptr);
-}
 
 TEST(Interpreter, BindsArgumentsGivenByTheCallerAndNeedsAHost) {
     CScriptEngine engine;
@@ -42,7 +21,6 @@ TEST(Interpreter, BindsArgumentsGivenByTheCallerAndNeedsAHost) {
     EXPECT_STREQ(engine.GetVar("n"), "1");
     EXPECT_STREQ(engine.GetVar("first"), "Reader One");
     EXPECT_EQ(ErrorOf([&] { engine.GetVar("1"); }), 1);  // the frame is gone
-    EXPECT_EQ(host.AskReplaceNewer("c:\\x", nullptr, nullptr), 1);
 }
 
 namespace {

@@ -1,8 +1,6 @@
-// A second process for the Device library's exclusive-mode tests.
-//   plixa_probe <flags>          opens the library with flags, closes it, and exits with
-//                                pxInitLibrary's result
-//   plixa_probe <flags> <event>  after opening, sets the event <event>.ready and waits
-//                                (up to a minute) to be terminated
+// A second process for the Device library's exclusive-mode tests: "plixa_probe FLAGS [EVENT]"
+// opens the library, exits with pxInitLibrary's result or, given EVENT, sets EVENT.ready and
+// waits (up to a minute) to be terminated.
 #include "plixa/Plixa.h"
 
 #include <windows.h>

@@ -3,6 +3,7 @@
 // a fresh scratch key; the test drivers see it too and record their calls under it.
 #include "plixa/Plixa.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/DeviceRecords.h"
 #include "tests/common/ScratchRegistry.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +19,6 @@ const std::string kTestDriver = BinDir() + "\\plixa_testdriver.dll";
 const std::string kBareDriver = BinDir() + "\\plixa_bare_driver.dll";
 constexpr char kMissingDriver[] = "C:\\no such folder\\missing_driver.dll";
 
-std::string DeviceKey(const std::string& device) {
-    return "Software\\Obrix\\Plixa\\Devices\\" + device;
-}
 void SetText(const std::string& device, const char* name, const std::string& text) {
     ScratchRegistry::SetString(DeviceKey(device).c_str(), name, text);
 }
@@ -33,17 +31,6 @@ void AddDevice(const std::string& device, DWORD startup, const std::string& driv
 }
 bool TestDriverLoaded() {
     return GetModuleHandleA("plixa_testdriver.dll");
-}
-
-// A registry text, or "" when there is none; the test driver's calls, e.g. "init;shutdown;".
-std::string RegText(const std::string& keyPath, const char* name) {
-    char text[1024] = {};
-    DWORD size = sizeof text;
-    RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size);
-    return text;
-}
-std::string DriverCalls(const char* device) {
-    return RegText("Software\\TolvarinTests\\DriverCalls", device);
 }
 
 DeviceInfo Info(const char* device) {

@@ -131,10 +131,7 @@ inline RegValue ReadValue(HKEY root, const std::string& subkey, const char* name
 
 inline void WriteValue(HKEY root, const std::string& subkey, const char* name, DWORD type,
                        const void* data, DWORD size) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
+    RegSetKeyValueA(root, subkey.c_str(), name, type, data, size);
 }
 inline void WriteString(HKEY root, const std::string& subkey, const char* name,
                         const std::string& text, DWORD type = REG_SZ) {
@@ -175,34 +172,16 @@ class FailureInjector {
 public:
     explicit FailureInjector(int failAt = 0) {
         State() = {0, failAt};
-        using tolv::Win32Calls;
-        Win32Calls& t = tolv::Win32();
-        t.CreateFileA = Counted<&Win32Calls::CreateFileA, kInvalidHandle>::Call;
-        t.ReadFile = Counted<&Win32Calls::ReadFile, kZero>::Call;
-        t.WriteFile = Counted<&Win32Calls::WriteFile, kZero>::Call;
-        t.SetFilePointer = Counted<&Win32Calls::SetFilePointer, kAllOnes>::Call;
-        t.GetFileTime = Counted<&Win32Calls::GetFileTime, kZero>::Call;
-        t.SetFileTime = Counted<&Win32Calls::SetFileTime, kZero>::Call;
-        t.GetFileSize = Counted<&Win32Calls::GetFileSize, kAllOnes>::Call;
-        t.GetFileAttributesA = Counted<&Win32Calls::GetFileAttributesA, kAllOnes>::Call;
-        t.SetFileAttributesA = Counted<&Win32Calls::SetFileAttributesA, kZero>::Call;
-        t.FindFirstFileA = Counted<&Win32Calls::FindFirstFileA, kInvalidHandle>::Call;
-        t.DeleteFileA = Counted<&Win32Calls::DeleteFileA, kZero>::Call;
-        t.MoveFileA = Counted<&Win32Calls::MoveFileA, kZero>::Call;
-        t.MoveFileExA = Counted<&Win32Calls::MoveFileExA, kZero>::Call;
-        t.CreateDirectoryA = Counted<&Win32Calls::CreateDirectoryA, kZero>::Call;
-        t.RemoveDirectoryA = Counted<&Win32Calls::RemoveDirectoryA, kZero>::Call;
-        t.GetTempPathA = Counted<&Win32Calls::GetTempPathA, kZero>::Call;
-        t.GetTempFileNameA = Counted<&Win32Calls::GetTempFileNameA, kZero>::Call;
-        t.RegOpenKeyExA = Counted<&Win32Calls::RegOpenKeyExA, kRegError>::Call;
-        t.RegCreateKeyExA = Counted<&Win32Calls::RegCreateKeyExA, kRegError>::Call;
-        t.RegEnumValueA = Counted<&Win32Calls::RegEnumValueA, kRegError>::Call;
-        t.RegEnumKeyExA = Counted<&Win32Calls::RegEnumKeyExA, kRegError>::Call;
-        t.RegSetValueExA = Counted<&Win32Calls::RegSetValueExA, kRegError>::Call;
-        t.CopyFileA = Counted<&Win32Calls::CopyFileA, kZero>::Call;
-        t.RegQueryValueExA = Counted<&Win32Calls::RegQueryValueExA, kRegError>::Call;
-        t.RegDeleteValueA = Counted<&Win32Calls::RegDeleteValueA, kRegError>::Call;
-        t.RegDeleteKeyA = Counted<&Win32Calls::RegDeleteKeyA, kRegError>::Call;
+        using W = tolv::Win32Calls;
+        Swap<kZero, &W::ReadFile, &W::WriteFile, &W::GetFileTime, &W::SetFileTime,
+             &W::SetFileAttributesA, &W::DeleteFileA, &W::MoveFileA, &W::MoveFileExA,
+             &W::CreateDirectoryA, &W::RemoveDirectoryA, &W::GetTempPathA, &W::GetTempFileNameA,
+             &W::CopyFileA>();
+        Swap<kAllOnes, &W::SetFilePointer, &W::GetFileSize, &W::GetFileAttributesA>();
+        Swap<kInvalidHandle, &W::CreateFileA, &W::FindFirstFileA>();
+        Swap<kRegError, &W::RegOpenKeyExA, &W::RegCreateKeyExA, &W::RegEnumValueA,
+             &W::RegEnumKeyExA, &W::RegSetValueExA, &W::RegQueryValueExA, &W::RegDeleteValueA,
+             &W::RegDeleteKeyA>();
     }
     ~FailureInjector() { tolv::Win32() = tolv::RealWin32(); }
     FailureInjector(const FailureInjector&) = delete;
@@ -224,6 +203,10 @@ private:
 
     template <auto Member, FailKind Kind>
     struct Counted;
+    template <FailKind Kind, auto... Members>
+    static void Swap() {
+        ((tolv::Win32().*Members = Counted<Members, Kind>::Call), ...);
+    }
     template <typename R, typename... A, R (WINAPI* tolv::Win32Calls::*Member)(A...), FailKind Kind>
     struct Counted<Member, Kind> {
         static R WINAPI Call(A... args) {

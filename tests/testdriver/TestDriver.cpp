@@ -64,9 +64,3 @@ __declspec(dllexport) int __stdcall pxdCardOperations(const char* deviceName, vo
 }
 
 }  // extern "C"
-
-// The exports keep the types that the driver contract declares.
-static_assert(std::is_same_v<decltype(&pxdInit), PxdInitFn>);
-static_assert(std::is_same_v<decltype(&pxdShutdown), PxdShutdownFn>);
-static_assert(std::is_same_v<decltype(&pxdSetup), PxdFunctionFn>);
-static_assert(std::is_same_v<decltype(&pxdCardOperations), PxdFunctionFn>);

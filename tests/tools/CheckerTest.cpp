@@ -1,8 +1,6 @@
-// The checker against every installation file of the repository: each file names, in
-// comment lines "; expect check: LINE,COLUMN PXnnnn", exactly the diagnostics it must get;
-// a file without such lines must check clean. (The behaviour catalogue's files hold faults
-// and test commands on purpose; their faults are checked here as a table instead.) Then
-// pxfcheck.exe itself: its output lines, summary and exit codes.
+// The checker against every installation file of the repository (but the catalogue's, which
+// hold faults and test commands on purpose): each gets exactly the diagnostics its comment
+// lines "; expect check: LINE,COLUMN PXnnnn" name. Then pxfcheck.exe's output and exit codes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -40,43 +38,31 @@ std::vector<std::string> RepositoryFiles() {
     return files;
 }
 
-// The complete installation files shown in the reference (code blocks that begin with the
-// header) must check clean.
-TEST(ReferenceExamples, CheckClean) {
-    std::ifstream in(SourceRoot() / "docs/installation-files.md", std::ios::binary);
-    const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    int files = 0;
-    for (size_t at = doc.find("```\n;OBRIX_INST_FILE"); at != std::string::npos;
-         at = doc.find("```\n;OBRIX_INST_FILE", at + 1)) {
-        const size_t begin = at + 4;
-        const std::string file = doc.substr(begin, doc.find("```", begin) - begin);
-        EXPECT_TRUE(pxfcheck::CheckText(file, {}).empty()) << file;
-        ++files;
-    }
-    EXPECT_GE(files, 1);
+// Sorted and joined by blanks.
+std::string Joined(std::vector<std::string> items) {
+    std::sort(items.begin(), items.end());
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
+    return text;
 }
 
 // The expected diagnostics of a file.
-std::vector<std::string> ReadExpected(const fs::path& path) {
+std::string ReadExpected(const fs::path& path) {
     std::vector<std::string> expected;
     std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         if (line.rfind("; expect check: ", 0) == 0) expected.push_back(line.substr(16));
     }
-    std::sort(expected.begin(), expected.end());
-    return expected;
+    return Joined(expected);
 }
 
-// "LINE,COLUMN CODE" of each diagnostic, sorted and joined by blanks.
+// "LINE,COLUMN CODE" of each diagnostic.
 std::string Found(const std::vector<pxfcheck::Diagnostic>& diagnostics) {
     std::vector<std::string> found;
     for (const auto& d : diagnostics)
         found.push_back(std::to_string(d.line) + "," + std::to_string(d.column) + " " + d.code);
-    std::sort(found.begin(), found.end());
-    std::string text;
-    for (const std::string& f : found) text += (text.empty() ? "" : " ") + f;
-    return text;
+    return Joined(found);
 }
 
 // One fault of the language per case, as a file whose entry is Main (or Open).
@@ -126,16 +112,7 @@ class RepositoryFile : public testing::TestWithParam<std::string> {};
 
 TEST_P(RepositoryFile, ChecksAsItsCommentsSay) {
     const fs::path path = SourceRoot() / GetParam();
-    pxfcheck::Options options;
-    const std::vector<std::string> expected = ReadExpected(path);
-    std::vector<std::string> actual;
-    std::string printed;
-    for (const auto& d : pxfcheck::CheckFile(path.string(), options)) {
-        actual.push_back(std::to_string(d.line) + "," + std::to_string(d.column) + " " + d.code);
-        printed += actual.back() + " " + d.text + "\n";
-    }
-    std::sort(actual.begin(), actual.end());
-    EXPECT_EQ(expected, actual) << printed;
+    EXPECT_EQ(Found(pxfcheck::CheckFile(path.string(), {})), ReadExpected(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(All, RepositoryFile, testing::ValuesIn(RepositoryFiles()),
@@ -174,29 +151,11 @@ TEST(Checker, FilesWithoutRoomForComments) {
 
 // Runs pxfcheck.exe with its output in a file; returns the exit code.
 int RunChecker(const std::string& arguments, const std::string& outPath, std::string* output) {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + BinDir() + "\\pxfcheck.exe\" " + arguments;
-    DWORD code = 99;
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(out);
+    const int code = ChildProcess("pxfcheck.exe", arguments, outPath).ExitCode();
     std::ifstream in(outPath, std::ios::binary);
     output->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     output->erase(std::remove(output->begin(), output->end(), '\r'), output->end());
-    return static_cast<int>(code);
+    return code;
 }
 
 TEST(PxfcheckProgram, PrintsDiagnosticsSummaryAndExitCode) {
