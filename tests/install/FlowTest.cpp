@@ -35,7 +35,7 @@ protected:
                                 "  regSZ HKLM, \"Software\\Flow\", \"Ran\", \"yes\"\r\n"
                                 "endp\r\n");
     }
-    bool InstallRan() const { return GetString("Software\\Flow", "Ran") == "yes"; }
+    bool InstallRan() const { return RegText("Software\\Flow", "Ran") == "yes"; }
     // The boxes shown, each as its text and then its flags.
     std::vector<std::wstring> Shown() const {
         std::vector<std::wstring> shown;
@@ -58,11 +58,22 @@ const std::wstring kConfirm =
 const std::wstring kOkCancelQuestion = std::to_wstring(MB_OKCANCEL | MB_ICONQUESTION);
 const std::wstring kHand = std::to_wstring(MB_ICONHAND), kOk = std::to_wstring(MB_OK);
 
+// The log names every box the flow showed, on one line, with the button that answered it.
 TEST_F(FlowTest, ConfirmsBeforeInstallingAndRefusalsExplainThemselves) {
+    const std::string log = folder / "flow.log";
+    SetEnvironmentVariableA("TOLVARIN_LOG", log.c_str());
+    OpenInstallLog("");
     boxes.Answer(IDCANCEL);
     EXPECT_EQ(1, Install(Setup("New", "")));
+    CloseInstallLog(1);
+    SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
     EXPECT_EQ((Boxes{kConfirm, kOkCancelQuestion}), Shown());
     EXPECT_FALSE(InstallRan());
+    EXPECT_NE(ReadFile(log).find("message \"You are installing the component\\n\\n\"Test "
+                                 "component New\".\\n\\nPress OK to start installation.\": "
+                                 "answer 2\r\n"),
+              std::string::npos)
+        << ReadFile(log);
 
     EXPECT_EQ(1, Install(Setup("New", "", "SOMETHING_ELSE")));
     EXPECT_EQ((Boxes{L"Installation file is not OBX_PLIXA_DRIVER type.", kHand}), Shown());
@@ -73,8 +84,8 @@ TEST_F(FlowTest, ConfirmsBeforeInstallingAndRefusalsExplainThemselves) {
               Shown());
     EXPECT_FALSE(InstallRan());
 
-    boxes.Answer(IDOK);
-    EXPECT_EQ(0, Install(Setup("New", "")));
+    boxes.Answer(IDOK);  // the type in any case
+    EXPECT_EQ(0, Install(Setup("New", "", "obx_plixa_driver")));
     EXPECT_EQ((Boxes{kConfirm, kOkCancelQuestion}), Shown());
     EXPECT_TRUE(InstallRan());
 }
@@ -83,6 +94,9 @@ TEST_F(FlowTest, FailuresAreReportedByCodeRange) {
     const std::wstring incorrect = L"Unable to install device: incorrect installation file";
     EXPECT_EQ(1, Install(folder / "missing.pxf"));  // 11
     EXPECT_EQ((Boxes{incorrect, kOk}), Shown());
+    EXPECT_EQ(1,
+              Install(folder.Write("x.pxf", Lines({";OBRIX_INST_FILE", "proc Install", "endp"}))));
+    EXPECT_EQ((Boxes{incorrect, kOk}), Shown());                 // 1: no Identify
     EXPECT_EQ(1, Install(Setup("New", "  noSuchCommand\r\n")));  // 1, after the confirmation
     EXPECT_EQ((Boxes{kConfirm, kOkCancelQuestion, incorrect, kOk}), Shown());
     EXPECT_EQ(1, Install(Setup("New", "  error \"Stop here\", a\r\n")));  // 101
@@ -128,22 +142,6 @@ TEST_F(FlowTest, OnlyAFailedUninstallScriptIsReported) {
     EXPECT_TRUE(KeyExists(DeviceKey("Scripted")));
 }
 
-// The log names every box the flow showed, on one line, with the button that answered it.
-TEST_F(FlowTest, TheLogRecordsEachMessageAndItsAnswer) {
-    const std::string log = folder / "flow.log";
-    SetEnvironmentVariableA("TOLVARIN_LOG", log.c_str());
-    OpenInstallLog("");
-    boxes.Answer(IDCANCEL);
-    EXPECT_EQ(1, Install(Setup("New", "")));
-    CloseInstallLog(1);
-    SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
-    EXPECT_NE(ReadFile(log).find("message \"You are installing the component\\n\\n\"Test "
-                                 "component New\".\\n\\nPress OK to start installation.\": "
-                                 "answer 2\r\n"),
-              std::string::npos)
-        << ReadFile(log);
-}
-
 BOOL WINAPI OutOfMemory(LPCSTR, LPSECURITY_ATTRIBUTES) {
     throw std::bad_alloc();
 }
@@ -160,10 +158,12 @@ TEST_F(FlowTest, OutOfMemoryInsideACommandIsTakenBackFirst) {
     EXPECT_FALSE(KeyExists("Software\\Made"));
 }
 
-// Records that uninstallation cannot read as they are meant lose nothing: a path it cannot
-// read fails the uninstallation instead of deleting the driver; a driver in the temporary
-// directory does not take that directory with it; a long device name's record goes.
-TEST_F(FlowTest, UnusualRecordsLoseNothing) {
+// Without an Uninstall value the driver module goes, and its folder once empty, but never
+// the temporary directory. A path it cannot read fails the uninstallation instead of
+// deleting the driver; a long device name's record goes.
+TEST_F(FlowTest, UninstallWithoutAScriptTakesTheDriverAndLosesNothingElse) {
+    CreateDirectoryA((folder / "drv").c_str(), nullptr);
+    AddDevice("Plain", "", folder.Write("drv\\plain.dll", "d"));
     const std::string driver = folder.Write("drv.dll", "d");
     AddDevice("LongPath", std::string(300, 'u'), driver);
     const std::string temp = folder / "tmp";
@@ -173,6 +173,8 @@ TEST_F(FlowTest, UnusualRecordsLoseNothing) {
     AddDevice(longName);
     pxInitLibrary(0);
 
+    EXPECT_EQ(0, UninstallDevice("Plain", 0));
+    EXPECT_FALSE(FileExists(folder / "drv"));
     EXPECT_EQ(1, UninstallDevice("LongPath", 0));
     EXPECT_TRUE(FileExists(driver));
     EXPECT_TRUE(KeyExists(DeviceKey("LongPath")));

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "tests/common/ChildProcess.h"
+#include "tests/common/DeviceRecords.h"
 #include "tests/common/ScratchFolder.h"
 #include "tests/common/ScratchRegistry.h"
 
@@ -28,19 +29,6 @@ inline bool KeyExists(const std::string& key) {
         return false;
     RegCloseKey(handle);
     return true;
-}
-
-inline std::string GetString(const std::string& key, const char* name) {
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof(value) - 1;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return "<none>";
-    return value;
-}
-
-inline std::string DeviceKey(const std::string& device) {
-    return "Software\\Obrix\\Plixa\\Devices\\" + device;
 }
 
 // A device record with the given Uninstall and DriverDll values (empty: not written).

@@ -1,5 +1,6 @@
-// The installation log of tolvarin.exe runs: what a failed installation and "/u *" leave
-// in it, the trace level, the registry switch, and a log that cannot be opened.
+// tolvarin.exe /i and /u as real processes and the log they write: what a failed
+// installation and "/u *" leave in it, the trace level, the registry switch, and a log that
+// cannot be opened. No display: a message box returns at once instead of waiting.
 #include "tests/install/InstallTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@ protected:
     void TearDown() override {
         SetEnvironmentVariableA("TOLVARIN_LOG", nullptr);
         SetEnvironmentVariableA("TOLVARIN_LOG_LEVEL", nullptr);
-        for (const char* device : {"TolvLogA", "TolvLogB"})
+        for (const char* device : {"TolvLogA", "TolvLogB", "TolvLogC"})
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, DeviceKey(device).c_str());
     }
     // Expects each part in the log, in this order.
@@ -26,6 +27,11 @@ protected:
             ASSERT_NE(found, std::string::npos) << "missing: " << part << "\n" << text;
             at = found + part.size();
         }
+    }
+    // An uninstallation file whose Uninstall procedure is body.
+    std::string Uninstaller(const char* name, std::initializer_list<std::string> body) {
+        return folder.Write(name,
+                            ";OBRIX_INST_FILE\r\nproc Uninstall\r\n" + Lines(body) + "endp\r\n");
     }
 
     ScratchFolder folder;
@@ -52,18 +58,28 @@ TEST_F(LogTest, FailedInstallationNamesFileLineCodeAndRollback) {
     EXPECT_EQ(ReadFile(log).compare(4, 1, "-"), 0);
 }
 
-TEST_F(LogTest, UninstallAllLogsEveryDeviceAtTraceLevel) {
+// "/u *" goes on past a device that fails: a record without Uninstall value loses its driver
+// module (its folder stays while it holds more), a script runs silently with its folder as
+// argument, and a failing one is taken back and keeps its record.
+TEST_F(LogTest, UninstallAllGoesOnPastAFailureAndLogsEveryDeviceAtTraceLevel) {
     SetEnvironmentVariableA("TOLVARIN_LOG_LEVEL", "trace");
-    AddDevice("TolvLogA");
-    AddDevice("TolvLogB", folder.Write("uninstall.pxf",
-                                       ";OBRIX_INST_FILE\r\nproc Uninstall\r\n"
-                                       "  set $dir, $1\r\n"
-                                       "  prompt \"Sure?\", \"?yN\"\r\nendp\r\n"));
+    CreateDirectoryA((folder / "lib").c_str(), nullptr);
+    AddDevice("TolvLogA", "", folder.Write("lib\\driver.dll", "module"));
+    folder.Write("lib\\other.txt", "stays");
+    AddDevice("TolvLogB",
+              Uninstaller("b.pxf", {"  set $dir, \"#$1#\"", "  prompt \"Sure?\", \"?yN\""}));
+    const std::string kept = folder.Write("kept.txt", "content");
+    AddDevice("TolvLogC", Uninstaller("c.pxf", {"  del " + Quoted(kept), "  abort"}));
     EXPECT_EQ(0, RunTolvarin("/u *"));
     ExpectInOrder({"command line \"/u *\"", "uninstall device TolvLogA", "result 0",
-                   "uninstall device TolvLogB", "(3): set $dir, $1 -> 1",
+                   "uninstall device TolvLogB", "(3): set $dir, \"" + folder.Path() + "\" -> 1",
                    "message \"Sure?\" type \"?yN\" (not shown): answer 2", "result 0",
-                   "exit code 0"});
+                   "uninstall device TolvLogC", "result 1", "exit code 0"});
+    EXPECT_FALSE(KeyExists(DeviceKey("TolvLogA")) || KeyExists(DeviceKey("TolvLogB")));
+    EXPECT_FALSE(FileExists(folder / "lib\\driver.dll"));
+    EXPECT_EQ("stays", ReadFile(folder / "lib\\other.txt"));
+    EXPECT_TRUE(KeyExists(DeviceKey("TolvLogC")));
+    EXPECT_EQ("content", ReadFile(kept));
 }
 
 // The log only watches: where it cannot be written, runs end as they would without it.
@@ -95,15 +111,15 @@ TEST_F(LogTest, VendorExampleInstallsAndUninstalls) {
     const std::string record = DeviceKey("VendorReader");
     const std::string settings = "Software\\Obrix Vendor\\VR-200";
     const std::string vendor =
-        GetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") +
+        RegText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") +
         "\\Obrix Vendor";
     const std::string runtime = vendor + "\\Shared\\VendorRuntime.dll";
     const std::string sharedDlls = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
     ASSERT_FALSE(KeyExists(record)) << "the example is installed already";
 
     ASSERT_EQ(0, RunTolvarin("/i vendor\\setup.pxf"));
-    EXPECT_EQ(vendor + "\\VR-200\\VendorReader.dll", GetString(record, "DriverDll"));
-    EXPECT_EQ(vendor + "\\VR-200", GetString(settings, "InstallDir"));
+    EXPECT_EQ(vendor + "\\VR-200\\VendorReader.dll", RegText(record, "DriverDll"));
+    EXPECT_EQ(vendor + "\\VR-200", RegText(settings, "InstallDir"));
     EXPECT_TRUE(FileExists(vendor + "\\VR-200\\vr200.ini"));
     EXPECT_TRUE(FileExists(runtime));
     DWORD count = 0, size = sizeof count;
