@@ -38,8 +38,6 @@ add_executable(native_tests
     tests/engine/TableTest.cpp
     tests/engine/LoaderTest.cpp
     tests/engine/InterpreterTest.cpp
-    tests/catalogue/Catalogue.cpp
-    tests/catalogue/CatalogueNativeTest.cpp
     tests/engine/FuzzCorpusTest.cpp)
 target_link_libraries(native_tests PRIVATE tolv_fuzz_run GTest::gtest_main)
 target_include_directories(native_tests PRIVATE ${PROJECT_SOURCE_DIR})

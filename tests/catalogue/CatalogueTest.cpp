@@ -1,30 +1,263 @@
-// Runs every behaviour of the catalogue on a machine of its own, with the test commands
-// that set it up and look at it (README.md).
+// The behaviour catalogue (README.md): each behaviour of the topic files runs on a machine of
+// its own, which the test commands set up and look at, and is checked against its comments.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <utility>
 
-#include "commands/PathHelpers.h"
-#include "commands/ReportWinError.h"
-#include "commands/RestartFileOps.h"
 #include "commands/FileSource.h"
+#include "commands/PathHelpers.h"
+#include "commands/RestartFileOps.h"
 #include "engine/ScriptEngine.h"
+#include "engine/Tokenizer.h"
+#include "install/SilentInstallHost.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
-#include "tests/catalogue/Catalogue.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
 namespace {
 
-class Catalogue : public testing::TestWithParam<catalogue::Behaviour> {};
+struct Behaviour {
+    std::string file;  // path of the topic file
+    std::string name;  // the procedure
+    int line = 0;      // file line (from 1) of its "proc" line
+    bool stepped = false;
+    std::vector<std::string> expectations;  // called: the items of the comments above "proc"
+};
+void PrintTo(const Behaviour& behaviour, std::ostream* out) {
+    *out << behaviour.name;
+}
 
-// The sandbox of the behaviour running now, for the test commands.
-class Win32Sandbox;
-Win32Sandbox* gSandbox = nullptr;
+constexpr char kArrow[] = "; =>";
+
+// The items a line expects: what follows "; =>", or "$NAME: text" of a "; $NAME: text"
+// comment. A line without expectations gives false.
+bool ItemsOf(const std::string& line, std::string* items) {
+    const size_t arrow = line.find(kArrow);
+    if (line.rfind("; $", 0) == 0) {
+        *items = line.substr(2);
+    } else if (arrow != std::string::npos) {
+        *items = line.substr(arrow + sizeof kArrow - 1);
+    }
+    return line.rfind("; $", 0) == 0 || arrow != std::string::npos;
+}
+
+// The first two words of line, the first lower-cased: a "proc" line gives the name.
+std::string FirstWord(const std::string& line, std::string* second = nullptr) {
+    std::istringstream in(line.substr(0, line.find(';')));
+    std::string word;
+    in >> word;
+    if (second) in >> *second;
+    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return word;
+}
+
+void ReadFile(const std::string& path, std::vector<Behaviour>& behaviours) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        lines.push_back(line);
+    }
+    for (size_t i = 0; i < lines.size(); ++i) {
+        Behaviour b;
+        if (FirstWord(lines[i], &b.name) != "proc") continue;
+        b.file = path;
+        b.line = static_cast<int>(i + 1);
+        std::string items;
+        for (size_t above = i;
+             above > 0 && lines[above - 1].rfind(';', 0) == 0 && ItemsOf(lines[above - 1], &items);
+             --above) {
+            b.expectations.insert(b.expectations.begin(), items);
+        }
+        for (size_t j = i + 1; j < lines.size() && FirstWord(lines[j]) != "endp"; ++j) {
+            b.stepped |= lines[j].find(kArrow) != std::string::npos;
+        }
+        if (b.stepped || !b.expectations.empty()) behaviours.push_back(b);
+    }
+}
+
+std::vector<Behaviour> ReadBehaviours() {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(TOLV_CATALOGUE)) {
+        if (entry.path().extension() == ".pxf") files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<Behaviour> behaviours;
+    for (const std::string& file : files) ReadFile(file, behaviours);
+    return behaviours;
+}
+
+std::string VarOr(CScriptEngine& engine, const std::string& name, std::string fallback) {
+    try {
+        return engine.GetVar(name.c_str());
+    } catch (int) {
+        return fallback;
+    }
+}
+
+// text with each "#$name#" replaced by the variable's value, as a script line would have it.
+std::string WithVariables(std::string text, CScriptEngine& engine) {
+    for (size_t at = 0; (at = text.find("#$", at)) != std::string::npos;) {
+        const size_t end = text.find('#', at + 2);
+        if (end == std::string::npos) break;
+        const std::string value =
+            VarOr(engine, text.substr(at + 2, end - at - 2), text.substr(at, end + 1 - at));
+        text.replace(at, end + 1 - at, value);
+        at += value.size();
+    }
+    return text;
+}
+
+// Checks the ITEMS (README.md) of lines against one run: its error (0 for none), its result,
+// the current line and the variables. Returns a line for each item that does not hold.
+std::string Check(const std::vector<std::string>& lines, int error, int result,
+                  CScriptEngine& engine, int procLine) {
+    std::string failures;
+    auto fail = [&](const std::string& what) { failures += "  " + what + "\n"; };
+    bool errorNamed = false;
+    for (const std::string& items : lines) {
+        std::istringstream in(items);
+        for (std::string item; in >> item;) {
+            if (item == "error" || item == "line") {
+                std::string number;
+                in >> number;
+                const int n = std::stoi(number) + (number[0] == '+' ? procLine : 0);
+                const int actual = item == "error" ? error : engine.GetCurrentLine() + 1;
+                if (n != actual) {
+                    fail(item + " " + std::to_string(actual) + ", expected " + std::to_string(n));
+                }
+                errorNamed |= item == "error";
+            } else if (item[0] == '$' || item[0] == '!') {
+                const bool unset = item[0] == '!';
+                const size_t mark = std::min(item.find_first_of("=:"), item.size());
+                const std::string name = item.substr(unset ? 2 : 1, mark - (unset ? 2 : 1));
+                std::string expected = mark < item.size() ? item.substr(mark + 1) : "";
+                if (item[mark] == ':') {  // the rest of the line, after one blank
+                    std::getline(in, expected);
+                    expected = expected.empty() ? "" : expected.substr(1);
+                }
+                expected = unset ? "<unset>" : WithVariables(expected, engine);
+                const std::string actual = VarOr(engine, name, "<unset>");
+                if (actual != expected) {
+                    fail("$" + name + " is '" + actual + "', expected '" + expected + "'");
+                }
+            } else if (item.find_first_not_of("-0123456789") != std::string::npos) {
+                fail("'" + item + "' is no expectation");
+            } else if (error == 0 && std::stoi(item) != result) {
+                fail("result " + std::to_string(result) + ", expected " + item);
+            }
+        }
+    }
+    if (error != 0 && !errorNamed) fail("error " + std::to_string(error) + ", expected none");
+    return failures;
+}
+
+// Runs f and returns the script error code it throws, or 0.
+template <typename F>
+int ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (int code) {
+        return code;
+    }
+    return 0;
+}
+
+std::string RunCalled(const Behaviour& b, CScriptEngine& engine) {
+    int result = 0;
+    const int error = ErrorOf([&] { result = engine.CallProc(b.name.c_str()); });
+    std::string failures = Check(b.expectations, error, result, engine, b.line);
+    if (engine.GetCallDepth() != 0) {
+        failures += "  call depth left at " + std::to_string(engine.GetCallDepth()) + "\n";
+    }
+    return failures;
+}
+
+// Each line runs as the interpreter runs a line: expand, strip the label, execute.
+std::string RunStepped(const Behaviour& b, CScriptEngine& engine) {
+    std::string failures;
+    int start = 0, end = 0;
+    engine.GetProcRange(b.name.c_str(), &start, &end);
+    for (int i = start + 1; i < end; ++i) {
+        const char* raw = engine.GetLines().GetAt(i);
+        const std::string line = raw ? raw : "";
+        std::string items;
+        ItemsOf(line, &items);
+        int result = 0;
+        const int error = ErrorOf([&] {
+            engine.SetCurrentLine(i);
+            char* text = engine.ExpandLine();
+            if (*text != '\0') result = engine.ExecuteStatement(ParseLabel(text));
+        });
+        const std::string lineFailures = Check({items}, error, result, engine, b.line);
+        if (!lineFailures.empty()) {
+            failures += "  line " + std::to_string(i + 1) + ": " + line + "\n" + lineFailures;
+        }
+        // As at the end of a body: a return is over, an "end" stops every later call.
+        if (engine.GetStopMode() == CScriptEngine::kReturning) {
+            engine.SetStopMode(CScriptEngine::kRunning);
+        }
+    }
+    return failures;
+}
+
+// The host of every run: answers as the silent host does and records each call as text.
+// While a copy cancel is set, it records the copies' calls too and cancels the copy at
+// that call: -1 its start, n its n-th progress report.
+class RecordingHost : public CSilentInstallHost {
+public:
+    std::string TakeCalls() { return std::exchange(calls_, ""); }  // "|"-separated
+    int cancelCopyAt = 0;
+
+    void EndRun() override { Note("EndRun"); }
+    void ResetProgressSteps() override { Note("Reset"); }
+    int AddProgressSteps(int steps) override {
+        Note("Add " + std::to_string(steps));
+        return steps;
+    }
+    void ShowProgress() override { Note("Show"); }
+    void HideProgress() override { Note("Hide"); }
+    void ProgressStep(int pos) override {
+        Note("Step " + std::to_string(pos));
+        if (pos == 102) throw 102;  // stands for the user's cancel
+    }
+    void SetProgressText(const char* text) override { Note("Text '" + std::string(text) + "'"); }
+    void OnRollback() override { Note("OnRollback"); }
+    int Prompt(const char* text, const char* type) override {
+        Note("Prompt '" + std::string(text) + "' '" + type + "'");
+        return CSilentInstallHost::Prompt(text, type);
+    }
+    void ShowError(const char* text) override { Note("ShowError '" + std::string(text) + "'"); }
+    int AskReplaceNewer(const char* path, const _WIN32_FIND_DATAA* source,
+                        const _WIN32_FIND_DATAA* destination) override {
+        Note("AskReplaceNewer " + std::string(path));
+        return CSilentInstallHost::AskReplaceNewer(path, source, destination);
+    }
+    void BeginFileCopy(const char*, std::uint32_t size) override {
+        progress_ = 0;
+        CopyCall("Begin " + std::to_string(size), cancelCopyAt == -1);
+    }
+    void FileCopyProgress(std::uint32_t done) override {
+        CopyCall("Progress " + std::to_string(done), ++progress_ == cancelCopyAt);
+    }
+    void EndFileCopy() override { CopyCall("End", false); }
+
+private:
+    void Note(const std::string& call) { calls_ += (calls_.empty() ? "" : "|") + call; }
+    void CopyCall(const std::string& call, bool cancel) {
+        if (cancelCopyAt != 0) Note(call);
+        if (cancel) throw 102;
+    }
+    std::string calls_;
+    int progress_ = 0;
+};
 
 HKEY RootOf(const char* name) {
     const std::string n = name;
@@ -34,28 +267,26 @@ HKEY RootOf(const char* name) {
                          : HKEY_USERS;
 }
 
-class Win32Sandbox : public catalogue::Sandbox {
+// The machine of a run: scratch registry roots, a scratch folder that is also the temporary
+// directory, and the Windows 95 rules of restart-time work.
+class Sandbox {
 public:
-    Win32Sandbox() {
-        gSandbox = this;
+    Sandbox() {
         CreateDirectoryA((folder / "src").c_str(), nullptr);
         CreateDirectoryA((folder / "dst").c_str(), nullptr);
         tolv::OverrideIsWindowsNT(0);
         tolv::SetWindowsDirectoryForTesting(folder.Path().c_str());
         SetEnvironmentVariableA("TOLV_SYS_ROOT", "D:\\Cards");
     }
-    ~Win32Sandbox() override {
+    ~Sandbox() {
         for (HANDLE h : locks) {
             SetEvent(h);  // an event lets its waiters go; for a file nothing
             CloseHandle(h);
         }
         tolv::SetWindowsDirectoryForTesting(nullptr);
         tolv::OverrideIsWindowsNT(-1);
-        gSandbox = nullptr;
     }
-    void Prepare(CScriptEngine& engine) override;
-    // No backup of a run that neither commits nor rolls back stays.
-    void Finish(CScriptEngine& engine) override { engine.GetJournal().Commit(); }
+    void Prepare(CScriptEngine& engine);
 
     // The files (attributes, time, content) and keys of the machine, in a stable order.
     std::vector<std::string> Machine() const {
@@ -85,6 +316,11 @@ public:
     std::vector<HANDLE> locks;
     std::vector<std::string> snapshot;
 };
+Sandbox* gSandbox = nullptr;  // the sandbox of the behaviour running now
+
+RecordingHost& HostOf(CScriptEngine& engine) {
+    return static_cast<RecordingHost&>(engine.GetHost());
+}
 
 int Journal(CScriptEngine& engine, char*) {
     engine.StartJournal();
@@ -148,7 +384,11 @@ int FileTime(CScriptEngine& engine, char* args) {
 int Answer(CScriptEngine& engine, char* args) {
     int answer = 0;
     ParseArgs(engine, args, nullptr, "d", &answer);
-    static_cast<catalogue::RecordingHost&>(engine.GetHost()).SetReplaceNewerAnswer(answer);
+    HostOf(engine).SetReplaceNewerAnswer(answer);
+    return 1;
+}
+int Cancel(CScriptEngine& engine, char* args) {
+    ParseArgs(engine, args, nullptr, "d", &HostOf(engine).cancelCopyAt);
     return 1;
 }
 int Reg(CScriptEngine& engine, char* args) {
@@ -193,8 +433,7 @@ int Undo(CScriptEngine& engine, char* args) {
 int Host(CScriptEngine& engine, char* args) {
     const char* var = nullptr;
     ParseArgs(engine, args, nullptr, "v", &var);
-    engine.SetVar(var,
-                  static_cast<catalogue::RecordingHost&>(engine.GetHost()).TakeCalls().c_str());
+    engine.SetVar(var, HostOf(engine).TakeCalls().c_str());
     return 1;
 }
 int Snapshot(CScriptEngine&, char*) {
@@ -204,11 +443,8 @@ int Snapshot(CScriptEngine&, char*) {
 int Unchanged(CScriptEngine&, char*) {
     return gSandbox->snapshot == gSandbox->Machine();
 }
-// faults proc[, file[, arguments]]: runs proc of file (by default this behaviour's file)
-// with the arguments, each run in an engine of its own inside a journal, once per Win32 call
-// of the file, registry and journal code that the run makes, the n-th call failing; rolls
-// each run back and compares the machine with the snapshot. The result is the number of runs
-// it differed after; their failing calls go to $faultsLost, the number of runs to $faultsRun.
+// faults proc[, file[, arguments]] (README.md): each run in an engine of its own inside a
+// journal, its n-th Win32 call of the file, registry and journal code failing, then rolled back.
 int Faults(CScriptEngine& engine, char* args) {
     const char *proc = nullptr, *file = nullptr, *arguments = nullptr;
     ParseArgs(engine, args, nullptr, "sSS", &proc, &file, &arguments);
@@ -225,17 +461,13 @@ int Faults(CScriptEngine& engine, char* args) {
         std::string argumentCopy = argumentText;
         {
             FailureInjector inject(n);
-            try {
+            ErrorOf([&] {
                 run.CallProc(procName.c_str(),
                              argumentCopy.empty() ? nullptr : argumentCopy.data());
-            } catch (int) {
-            }
+            });
             if (n == 0) calls = inject.Calls();
         }
-        try {
-            run.RollBack();
-        } catch (int) {
-        }
+        ErrorOf([&] { run.RollBack(); });
         if (gSandbox->Machine() != gSandbox->snapshot) {
             ++lost;
             lostAt += (lostAt.empty() ? "" : ",") + std::to_string(n);
@@ -288,13 +520,6 @@ int Event(CScriptEngine& engine, char* args) {
     gSandbox->locks.push_back(CreateEventA(nullptr, TRUE, FALSE, name));
     return 1;
 }
-int FailWin(CScriptEngine& engine, char* args) {
-    const char* text = "";
-    ParseArgs(engine, args, nullptr, "s", &text);
-    SetLastError(ERROR_ACCESS_DENIED);
-    return ReportWinError(engine, text);
-}
-
 const ScriptCommand kTestCommands[] = {
     {"journal", Journal},     {"commit", Commit},
     {"rollback", Rollback},   {"put", Put},
@@ -303,27 +528,54 @@ const ScriptCommand kTestCommands[] = {
     {"regput", RegPut},       {"undo", Undo},
     {"host", Host},           {"snapshot", Snapshot},
     {"unchanged", Unchanged}, {"tempfiles", TempFiles},
-    {"failwin", FailWin},     {"recording", Recording},
-    {"link", Link},           {"event", Event},
-    {"filetime", FileTime},   {"answer", Answer},
+    {"recording", Recording}, {"link", Link},
+    {"event", Event},         {"filetime", FileTime},
+    {"answer", Answer},       {"cancel", Cancel},
     {"faults", Faults},       {"tmp", Tmp},
     {nullptr, nullptr},
 };
 
-void Win32Sandbox::Prepare(CScriptEngine& engine) {
+void Sandbox::Prepare(CScriptEngine& engine) {
     engine.RegisterCommands(kTestCommands);
     engine.SetGlobalVar("dir", folder.Path().c_str());
     engine.SetGlobalVar("bin", BinDir().c_str());
     engine.GetFileSources().InsertAt(0, std::make_unique<CDirectorySource>(folder / "src"));
 }
 
+class Catalogue : public testing::TestWithParam<Behaviour> {};
+
+// Loads the behaviour's file into an engine of its own and runs it; a failure names the
+// file, the line and the procedure, and each expectation that did not hold.
 TEST_P(Catalogue, DoesWhatItsCommentsSay) {
-    Win32Sandbox sandbox;
-    EXPECT_EQ(catalogue::Run(GetParam(), sandbox), "");
+    const Behaviour& b = GetParam();
+    Sandbox sandbox;
+    gSandbox = &sandbox;
+    RecordingHost host;
+    CScriptEngine engine;
+    engine.SetHost(&host);
+    std::string failures;
+    const int loadError = ErrorOf([&] { engine.Load(b.file.c_str()); });
+    if (loadError != 0) {
+        failures = "  the file does not load: error " + std::to_string(loadError) + "\n";
+    } else {
+        sandbox.Prepare(engine);
+        failures = b.stepped ? RunStepped(b, engine) : RunCalled(b, engine);
+        engine.GetJournal().Commit();  // no backup of a run that neither commits nor rolls back
+    }
+    gSandbox = nullptr;
+    EXPECT_EQ(failures, "") << b.file << ":" << b.line << ": proc " << b.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Topics, Catalogue,
-                         testing::ValuesIn(catalogue::ReadBehaviours(TOLV_CATALOGUE)),
-                         [](const auto& info) { return catalogue::TestName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Topics, Catalogue, testing::ValuesIn(ReadBehaviours()),
+                         [](const auto& info) {
+                             const std::string& path = info.param.file;
+                             const std::string file = path.substr(path.find_last_of("\\/") + 1);
+                             std::string name =
+                                 file.substr(0, file.find('.')) + "_" + info.param.name;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
+                         });
 
 }  // namespace
