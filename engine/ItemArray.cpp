@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -21,7 +22,7 @@ unsigned long long FirstVersion() {
 }  // namespace
 
 CItemArray::CItemArray(int initialCapacity, int growStep)
-    : growStep_(std::max(growStep, 1)), version_(FirstVersion()) {
+    : growStep_(std::max(growStep, 1)), version_(FirstVersion()), shape_(version_) {
     SetCapacity(initialCapacity);
 }
 
@@ -217,18 +218,33 @@ const char* CNameValueTable::GetValue(std::string_view name) const {
     return value;
 }
 
-void CNameValueTable::SetValue(std::string_view name, std::string_view value) {
-    int found = FindName(name);  // also checks the name's length
-    UpperKey(name);
-    if (key_.size() + 1 + value.size() > static_cast<size_t>(kMaxLineLength)) {
+void CNameValueTable::SetValueAt(int found, std::string_view name, std::string_view value) {
+    if (name.size() + 1 + value.size() > static_cast<size_t>(kMaxLineLength)) {
         ThrowScriptError(ScriptError::kTooLong);
     }
+    if (found >= 0) {
+        // The entry begins with the name and "=" already: only the value after them changes,
+        // in place, unless the new value lives in the entry itself.
+        std::string& entry = Slot(found);
+        const auto from = reinterpret_cast<std::uintptr_t>(entry.data());
+        const auto at = reinterpret_cast<std::uintptr_t>(value.data());
+        if (at < from || at > from + entry.size()) {
+            try {
+                entry.replace(name.size() + 1, std::string::npos, value.data(), value.size());
+            } catch (const std::bad_alloc&) {
+                ThrowScriptError(ScriptError::kNoMemory);
+            }
+            TouchValue();
+            return;
+        }
+    }
+    UpperKey(name);
     try {
         // Built apart first: value may point into the entry being replaced.
         entryScratch_.assign(key_).append(1, '=').append(value.data(), value.size());
         if (found >= 0) {
             Slot(found).swap(entryScratch_);
-            Touch();
+            TouchValue();  // the same name, so in the same place
             return;
         }
         std::string& slot = AppendSlot();

@@ -33,6 +33,9 @@ public:
     // Changes with every change of the list's entries (and differs between lists), so that
     // what is worked out from the entries can be kept until its list changes.
     unsigned long long GetVersion() const { return version_; }
+    // Like the version, but kept when only the text after a name-value entry's "=" changes:
+    // where each name stands can be kept until the shape changes.
+    unsigned long long GetShape() const { return shape_; }
     // The entry's text, or nullptr for a null entry or an index outside 0..count-1.
     const char* GetAt(int index) const;
     // Position of the first entry whose storage is exactly item (pointer identity), or -1.
@@ -60,7 +63,12 @@ protected:
     // Storage for a new entry at the end (reusing a kept string when there is one).
     std::string& AppendSlot();
     // A derived class changing an entry through Slot tells the version so.
-    void Touch() { ++version_; }
+    void Touch() {
+        ++version_;
+        ++shape_;
+    }
+    // The same for a change of a name-value entry's value alone.
+    void TouchValue() { ++version_; }
     std::string& Slot(int index) { return *items_[static_cast<size_t>(index)]; }
     const std::string& Slot(int index) const { return *items_[static_cast<size_t>(index)]; }
 
@@ -71,6 +79,7 @@ private:
     int count_ = 0;
     int growStep_;
     unsigned long long version_;
+    unsigned long long shape_;
 };
 
 // Entries "NAME=value" with the name upper-cased. Lookups take the first entry, in table
@@ -89,7 +98,16 @@ public:
     const char* GetValue(std::string_view name) const;
     // Replaces the first entry for name in its slot, or appends one. Raises 9 for a name over
     // 255 characters or an entry over 4095. value may point into this table.
-    void SetValue(std::string_view name, std::string_view value);
+    void SetValue(std::string_view name, std::string_view value) {
+        SetValueAt(FindName(name), name, value);
+    }
+    // SetValue for the entry FindName(name) gave (-1: none), while the table's shape is the
+    // one it was found under.
+    void SetValueAt(int found, std::string_view name, std::string_view value);
+    // The value of the entry FindName found at index for a name of nameLength characters.
+    const char* ValueAfter(int index, size_t nameLength) const {
+        return Slot(index).c_str() + nameLength + 1;
+    }
     // Splits the entry at index at its first "="; without "=" it is all name, value empty.
     void GetAt(int index, std::string* nameOut, std::string* valueOut) const;
     // The text after the first "=" of the entry at index, or "".

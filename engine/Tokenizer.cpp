@@ -13,6 +13,11 @@ bool IsEscapeSecond(char c) {
     return c == '#' || c == ';' || c == '"';
 }
 
+// White space as isspace has it in the C locale, whatever locale the runtime is in.
+bool IsWhiteSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'z') return c - 'a' + 10;
@@ -27,7 +32,7 @@ int DigitValue(char c) {
 // reads its line range through here.
 int ConvertInt(const char* text, int base, const char** end) {
     const char* p = text;
-    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+    while (IsWhiteSpace(*p)) ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && DigitValue(p[2]) < 16) {
