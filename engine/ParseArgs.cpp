@@ -27,6 +27,63 @@ const char* EvalArg(CScriptEngine& engine, char* text, char** next, bool* empty)
 
 namespace parse_args_detail {
 
+namespace {
+
+// The parse below over the kept tokens of a line, from token k on: the same steps and
+// errors in the same order, each token cut into the line buffer as NextToken would cut it.
+int ParseKept(CScriptEngine& engine, char* buffer, const CachedStatement& kept, int* k,
+              char** restOut, const char* signature, const Output* outputs, int letters) {
+    const int count = static_cast<int>(kept.tokens.size());
+    int i = 0;
+    for (; i < letters && (*k < count || kept.endLoops); ++i) {
+        const char letter = signature[i];
+        const char lower = ToLower(letter);
+        if (lower != 'd' && lower != 's' && lower != 'v') continue;
+        if (*k == count) {
+            // Blanks before a ";": no token, and the position stays.
+            if (lower == 'v') ThrowScriptError(ScriptError::kSyntax);
+            if (IsLower(letter)) ThrowScriptError(ScriptError::kBadArgument);
+            continue;
+        }
+        const CachedToken& token = kept.tokens[static_cast<size_t>((*k)++)];
+        char* at = buffer + token.at;
+        std::memcpy(at, token.text.c_str(), token.text.size() + 1);
+        void* target = outputs[i].target;
+        if (lower == 'v') {
+            if (!token.varRef) ThrowScriptError(ScriptError::kSyntax);
+            *static_cast<const char**>(target) = at + 1;
+            continue;
+        }
+        if (!token.quoted && token.text.empty()) {
+            if (IsLower(letter)) ThrowScriptError(ScriptError::kBadArgument);
+            continue;
+        }
+        const char* value = token.varRef ? engine.GetVar(at + 1) : at;
+        if (lower == 's') {
+            *static_cast<const char**>(target) = value;
+            continue;
+        }
+        int number = token.number;
+        if (token.varRef ? !ParseInt(value, &number) : !token.isInt) {
+            ThrowScriptError(ScriptError::kNotInteger);
+        }
+        *static_cast<int*>(target) = number;
+    }
+
+    if (restOut) {
+        const int rest = *k < count ? kept.tokens[static_cast<size_t>(*k)].from : kept.end;
+        *restOut = rest < 0 ? nullptr : buffer + rest;
+    } else if (*k < count) {
+        ThrowScriptError(ScriptError::kSyntax);
+    }
+    for (int j = i; j < letters; ++j) {
+        if (IsLower(signature[j])) ThrowScriptError(ScriptError::kBadArgument);
+    }
+    return i;
+}
+
+}  // namespace
+
 int Parse(CScriptEngine& engine, char* text, char** restOut, const char* signature,
           const Output* outputs, int outputCount) {
     const int letters = static_cast<int>(std::strlen(signature));
@@ -37,6 +94,18 @@ int Parse(CScriptEngine& engine, char* text, char** restOut, const char* signatu
                               : (letter == 's' || letter == 'v') ? Output::kText
                                                                  : outputs[i].kind;
         if (outputs[i].kind != wanted) ThrowScriptError(ScriptError::kBadArgument);
+    }
+
+    int k = 0;
+    if (const CachedStatement* kept = engine.KeptArgumentsAt(text, &k)) {
+        // Tokens up to k are cut from here on, also when the parse stops at an error.
+        struct MarkCut {
+            int& uncut;
+            const int& k;
+            ~MarkCut() { uncut = k; }
+        } mark{engine.keptArgs_.uncut, k};
+        return ParseKept(engine, engine.lineBuffer_.data(), *kept, &k, restOut, signature, outputs,
+                         letters);
     }
 
     int i = 0;

@@ -4,6 +4,7 @@
 #include "engine/RunObserver.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -142,47 +143,106 @@ int CScriptEngine::FindRollbackProc(const char* name) const {
     ThrowScriptError(ScriptError::kNotFound);
 }
 
+namespace {
+// Gives a kept statement's argument tokens to its handler for the handler's run only:
+// whatever runs after the handler (or after a statement inside it) reads its text as cut.
+template <typename Slot>
+class SetForScope {
+public:
+    SetForScope(Slot& slot, const Slot& value) : slot_(slot) { slot_ = value; }
+    ~SetForScope() { slot_ = Slot(); }
+    SetForScope(const SetForScope&) = delete;
+    SetForScope& operator=(const SetForScope&) = delete;
+
+private:
+    Slot& slot_;
+};
+}  // namespace
+
 int CScriptEngine::ExecuteStatement(char* text) {
-    // Taken at once: any other statement, run from here on, is not the loaded line's.
-    CachedLine* cached = pendingLine_;
-    pendingLine_ = nullptr;
     NestingGuard nesting(statementNesting_);
-    char* args = SplitStatement(text, cached);
-    if (word_.empty()) return 0;
-    ScriptCommandHandler handler = nullptr;
-    if (cached && cached->handlerVersion == commandsVersion_) {
-        handler = cached->handler;
+    CachedStatement* kept = KeptStatement(text);
+    const char* word = nullptr;
+    char* args = nullptr;
+    if (kept) {
+        word = kept->word.c_str();
+        args = kept->args < 0 ? nullptr : lineBuffer_.data() + kept->args;
     } else {
-        handler = LookUpCommand(word_);
-        if (cached) {
-            cached->handler = handler;
-            cached->handlerVersion = commandsVersion_;
+        args = SplitWord(text, " \t", word_);
+        word = word_.c_str();
+    }
+    if (*word == '\0') return 0;
+    ScriptCommandHandler handler = nullptr;
+    if (kept && kept->handlerVersion == commandsVersion_) {
+        handler = kept->handler;
+    } else {
+        handler = LookUpCommand(word);
+        if (kept) {
+            kept->handler = handler;
+            kept->handlerVersion = commandsVersion_;
         }
     }
     CRunObserver* observer = g_runObserver;
-    if (observer) observer->StatementStarting(*this, word_.c_str(), args);
-    const int result = handler ? handler(*this, args) : CallProc(word_.c_str(), args);
+    if (observer) observer->StatementStarting(*this, word, args);
+    int result = 0;
+    {
+        SetForScope scope(
+            keptArgs_,
+            kept ? KeptArgs{kept, activeLine_, activeWrites_, activeEpoch_, 0} : KeptArgs());
+        result = handler ? handler(*this, args) : CallProc(word, args);
+    }
     if (observer) observer->StatementEnded(*this, result);
     return result;
 }
 
-char* CScriptEngine::SplitStatement(char* text, CachedLine*& cached) {
-    char* const buffer = lineBuffer_.data();
-    if (cached && text != buffer + cached->statement) cached = nullptr;
-    if (!cached) return SplitWord(text, " \t", word_);
-    if (cached->split) {
-        word_.assign(cached->word);
-        return cached->args < 0 ? nullptr : buffer + cached->args;
+CachedStatement* CScriptEngine::KeptStatement(const char* text) {
+    // The statement RunBody loads reads as expanded; one run from inside another statement
+    // only where the outer one left the line uncut.
+    const bool loaded = text == loadedStatement_;
+    loadedStatement_ = nullptr;
+    if (!activeLine_ || activeWrites_ != bufferWrites_ || activeEpoch_ != lineCache_.GetEpoch())
+        return nullptr;
+    const char* const buffer = lineBuffer_.data();
+    const std::string& line = activeLine_->text;
+    const auto at = reinterpret_cast<std::uintptr_t>(text);
+    const auto first = reinterpret_cast<std::uintptr_t>(buffer);
+    if (at < first || at > first + line.size()) return nullptr;
+    const size_t offset = at - first;
+    if (!loaded && std::memcmp(text, line.data() + offset, line.size() - offset + 1) != 0) {
+        return nullptr;
     }
-    char* args = SplitWord(text, " \t", word_);
+    CachedStatement* kept = activeLine_->StatementAt(static_cast<int>(offset));
+    if (!kept || kept->split) return kept;
+    const char* args = SplitWord(line.c_str() + offset, " \t", word_);
     try {
-        cached->word = word_;
-        cached->args = args ? static_cast<int>(args - buffer) : -1;
-        cached->split = true;
+        kept->word = word_;
     } catch (const std::bad_alloc&) {
-        cached = nullptr;  // not kept: the line is split again next time
+        return nullptr;  // not kept: the statement is split again next time
     }
-    return args;
+    kept->args = args ? static_cast<int>(args - line.c_str()) : -1;
+    kept->split = true;
+    return kept;
+}
+
+CachedStatement* CScriptEngine::KeptArgumentsAt(const char* text, int* index) {
+    CachedStatement* kept = keptArgs_.statement;
+    if (!kept || !text || kept->args < 0 || keptArgs_.writes != bufferWrites_ ||
+        keptArgs_.epoch != lineCache_.GetEpoch()) {
+        return nullptr;
+    }
+    if (kept->tokenState == CachedStatement::kUntried) kept->Tokenize(keptArgs_.line->text);
+    if (kept->tokenState != CachedStatement::kTokens) return nullptr;
+    const auto at = reinterpret_cast<std::uintptr_t>(text);
+    const auto first = reinterpret_cast<std::uintptr_t>(lineBuffer_.data());
+    if (at < first) return nullptr;
+    const auto offset = at - first;
+    for (size_t k = static_cast<size_t>(keptArgs_.uncut); k < kept->tokens.size(); ++k) {
+        if (static_cast<std::uintptr_t>(kept->tokens[k].from) == offset) {
+            *index = static_cast<int>(k);
+            return kept;
+        }
+    }
+    return nullptr;
 }
 
 int CScriptEngine::CallProc(const char* name, char* args) {
@@ -227,9 +287,7 @@ int CScriptEngine::CallProc(const char* name, char* args) {
         currentLine_ = savedLines_[static_cast<size_t>(callDepth_)];
         return result;
     } catch (...) {
-        // The current line stays on the failing line; the frame goes, and so does a line
-        // handed to a statement that never started (an override of ExecuteStatement threw).
-        pendingLine_ = nullptr;
+        // The current line stays on the failing line; the frame goes.
         --callDepth_;
         frame->RemoveAll();
         throw;
@@ -239,11 +297,7 @@ int CScriptEngine::CallProc(const char* name, char* args) {
 int CScriptEngine::RunBody() {
     int result = 0;
     while (stopMode_ == kRunning) {
-        CachedLine* cached = nullptr;
-        if (char* statement = LoadStatement(&cached)) {
-            pendingLine_ = cached;
-            result = ExecuteStatement(statement);
-        }
+        if (char* statement = LoadStatement()) result = ExecuteStatement(statement);
         ++currentLine_;
     }
     if (stopMode_ == kReturning) stopMode_ = kRunning;
@@ -254,14 +308,18 @@ int CScriptEngine::RollbackBodyKey() const {
     return rollbackMode_ && rollbackLines_ ? rollbackBodyIndex_ : -1;
 }
 
-char* CScriptEngine::LoadStatement(CachedLine** cachedOut) {
+char* CScriptEngine::LoadStatement() {
     CachedLine* cached = lineCache_.Find(ActiveLines(), currentLine_, procs_, RollbackBodyKey());
     char* const buffer = lineBuffer_.data();
     if (cached && cached->state == CachedLine::kPlain) {
         // Copied, not pointed to: handlers cut their argument text in place.
         std::memcpy(buffer, cached->text.c_str(), cached->text.size() + 1);
-        *cachedOut = cached;
-        return cached->text.empty() ? nullptr : buffer + cached->statement;
+        activeLine_ = cached;
+        activeWrites_ = ++bufferWrites_;
+        activeEpoch_ = lineCache_.GetEpoch();
+        char* statement = cached->text.empty() ? nullptr : buffer + cached->statement;
+        loadedStatement_ = statement;
+        return statement;
     }
     char* text = ExpandLine();
     char* statement = *text == '\0' ? nullptr : ParseLabel(text);
@@ -270,7 +328,10 @@ char* CScriptEngine::LoadStatement(CachedLine** cachedOut) {
             cached->text.assign(text);
             cached->statement = statement ? static_cast<int>(statement - buffer) : 0;
             cached->state = CachedLine::kPlain;
-            *cachedOut = cached;
+            activeLine_ = cached;
+            activeWrites_ = bufferWrites_;
+            activeEpoch_ = lineCache_.GetEpoch();
+            loadedStatement_ = statement;
         } catch (const std::bad_alloc&) {
             // Not kept: the line is expanded again next time.
         }
@@ -280,6 +341,9 @@ char* CScriptEngine::LoadStatement(CachedLine** cachedOut) {
 
 char* CScriptEngine::ExpandLine() {
     lastExpansionPlain_ = false;
+    activeLine_ = nullptr;
+    loadedStatement_ = nullptr;
+    ++bufferWrites_;
     const CItemArray& lines = ActiveLines();
     if (currentLine_ < 0 || currentLine_ >= lines.GetCount()) {
         ThrowScriptError(ScriptError::kPastLastLine);
@@ -419,25 +483,54 @@ CNameValueTable* CScriptEngine::CurrentFrame() const {
     return callDepth_ > 0 ? frames_[static_cast<size_t>(callDepth_ - 1)].get() : nullptr;
 }
 
-const char* CScriptEngine::GetVar(const char* name) const {
-    if (CNameValueTable* frame = CurrentFrame()) {
-        if (const char* value = frame->FindValue(name)) return value;
+const CScriptEngine::VarMemo& CScriptEngine::LocateVar(std::string_view name) const {
+    const CNameValueTable* frame = CurrentFrame();
+    const size_t length = name.size();
+    const unsigned char first = length ? static_cast<unsigned char>(name[0]) : 0;
+    const unsigned char last = length ? static_cast<unsigned char>(name[length - 1]) : 0;
+    VarMemo& memo = varMemo_[(length * 7 + first * 31 + last) % kVarMemoSize];
+    if (memo.globalShape == globals_.GetShape() && memo.frame == frame &&
+        (!frame || memo.frameShape == frame->GetShape()) && memo.name == name) {
+        return memo;
     }
-    return globals_.GetValue(name);
+    const int frameIndex = frame ? frame->FindName(name) : -1;
+    const int globalIndex = globals_.FindName(name);
+    memo.globalShape = 0;
+    try {
+        memo.name.assign(name.data(), length);
+    } catch (const std::bad_alloc&) {
+        memo.name.clear();  // an empty name is never looked up: the slot stays unused
+    }
+    memo.frame = frame;
+    memo.frameShape = frame ? frame->GetShape() : 0;
+    memo.frameIndex = frameIndex;
+    memo.globalIndex = globalIndex;
+    memo.globalShape = globals_.GetShape();
+    return memo;
+}
+
+const char* CScriptEngine::GetVar(const char* name) const {
+    const std::string_view text(name);
+    const VarMemo& found = LocateVar(text);
+    if (found.frameIndex >= 0) return found.frame->ValueAfter(found.frameIndex, text.size());
+    if (found.globalIndex < 0) ThrowScriptError(ScriptError::kNotFound);
+    return globals_.ValueAfter(found.globalIndex, text.size());
 }
 
 void CScriptEngine::SetVar(const char* name, const char* value) {
     if (!value) value = "";
-    CNameValueTable* frame = CurrentFrame();
-    if (frame && frame->FindName(name) >= 0) {
+    const std::string_view text(name);
+    const VarMemo& found = LocateVar(text);
+    if (found.frameIndex >= 0) {
         // Copies first: name or value may live in the entry the frame is about to replace.
         nameCopy_.assign(name);
         valueCopy_.assign(value);
-        frame->SetValue(nameCopy_, valueCopy_);
-        globals_.SetValue(nameCopy_, valueCopy_);
+        const int globalIndex = found.globalIndex;
+        CurrentFrame()->SetValueAt(found.frameIndex, nameCopy_, valueCopy_);
+        globals_.SetValueAt(globalIndex, nameCopy_, valueCopy_);
         return;
     }
-    globals_.SetValue(name, value);
+    globals_.SetValueAt(found.globalIndex, text, value);
 }
 
 int CScriptEngine::GetVarInt(const char* name) const {

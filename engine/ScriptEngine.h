@@ -36,6 +36,11 @@ class CInstallHost;
 class CRollbackJournal;
 class CRollbackScript;
 class CScriptEngine;
+namespace parse_args_detail {
+struct Output;
+int Parse(CScriptEngine& engine, char* text, char** restOut, const char* signature,
+          const Output* outputs, int outputCount);
+}  // namespace parse_args_detail
 
 // What the layers above the core keep per engine (rollback journal and script, file
 // sources, system state such as COM): owned by the engine so that it lives and dies with
@@ -227,15 +232,19 @@ private:
     // The "proc" and "endp" line of the procedure being run, for label lookup.
     void RunningProcRange(int* start, int* end);
     // Puts the current line's statement (after its label) into the line buffer: kept text
-    // for a line without substitution, else ExpandLine. nullptr for an empty line. *cached
-    // is the line's cache entry when it is one without substitution.
-    char* LoadStatement(CachedLine** cached);
+    // for a line without substitution, else ExpandLine. nullptr for an empty line.
+    char* LoadStatement();
     // What the running procedure's range depends on in rollback mode (-1 outside it).
     int RollbackBodyKey() const;
-    // The first word of text into word_ (see SplitWord) and the text after it; the kept
-    // split when text is the statement of the cached line just loaded. cached is set to
-    // nullptr when it does not stand for text.
-    char* SplitStatement(char* text, CachedLine*& cached);
+    // The kept statement for text, when text lies in the kept line now in the line buffer
+    // and reads there as the line was expanded; its word and args split once. nullptr for
+    // any other text.
+    CachedStatement* KeptStatement(const char* text);
+    // The kept argument tokens of the statement now running, when text is one of its list
+    // positions not yet cut by a parse: *index is that position's token. nullptr otherwise.
+    CachedStatement* KeptArgumentsAt(const char* text, int* index);
+    friend int parse_args_detail::Parse(CScriptEngine&, char*, char**, const char*,
+                                        const parse_args_detail::Output*, int);
     // FindCommand for a word of known length, remembered in commandMemo_.
     ScriptCommandHandler LookUpCommand(std::string_view word) const;
     // The first-column label of the lines between start and end (both excluded), kept for
@@ -281,9 +290,41 @@ private:
     mutable std::array<CommandMemo, kCommandMemoSize> commandMemo_;
 
     CLineCache lineCache_;
-    // The entry of the line RunBody hands to ExecuteStatement next (see SplitStatement).
-    CachedLine* pendingLine_ = nullptr;
     bool lastExpansionPlain_ = false;  // the last ExpandLine substituted nothing
+    // Every write of a line into the line buffer counts here. The kept line in the buffer is
+    // activeLine_ while the count and the cache's epoch are those it was put there under.
+    unsigned long long bufferWrites_ = 0;
+    CachedLine* activeLine_ = nullptr;
+    unsigned long long activeWrites_ = 0;
+    unsigned activeEpoch_ = 0;
+    // The statement of activeLine_ that LoadStatement just gave out, until it runs.
+    const char* loadedStatement_ = nullptr;
+    // The kept statement whose handler is running, while its argument tokens may be read:
+    // set for the handler only, and valid under the same count and epoch. Tokens before
+    // argsUncut have been cut into the buffer already.
+    struct KeptArgs {
+        CachedStatement* statement = nullptr;
+        const CachedLine* line = nullptr;
+        unsigned long long writes = 0;
+        unsigned epoch = 0;
+        int uncut = 0;
+    };
+    KeptArgs keptArgs_;
+
+    // Where recent variable names (exactly as written) were found: the entry in the current
+    // frame and in the globals (-1: none), kept while neither table changes shape.
+    struct VarMemo {
+        std::string name;
+        const CNameValueTable* frame = nullptr;
+        unsigned long long frameShape = 0;
+        unsigned long long globalShape = 0;  // 0: the slot holds nothing
+        int frameIndex = -1;
+        int globalIndex = -1;
+    };
+    static constexpr size_t kVarMemoSize = 32;
+    mutable std::array<VarMemo, kVarMemoSize> varMemo_;
+    // The entries of name in the current frame and the globals, as FindName gives them.
+    const VarMemo& LocateVar(std::string_view name) const;
 
     // Scratch texts reused by every statement, so that running a line does not allocate.
     mutable std::string commandKey_;
@@ -329,6 +370,11 @@ int Parse(CScriptEngine& engine, char* text, char** restOut, const char* signatu
 // without it extra text raises 3. A required argument absent or empty raises 8.
 // Text outputs point into the line buffer or variable storage: copy them before anything
 // that runs another line (CallProc, ExecuteStatement).
+//
+// text is the argument text a handler received, or a rest a parse gave back, as it stands:
+// a handler never changes that text itself before parsing it. For a line without
+// substitution the engine keeps its tokens and gives them here without scanning the text
+// again (cutting them into the line buffer all the same, as the scan does).
 //
 // Output types are checked against the letters when the call is made: a count or type
 // mismatch is a fault in the handler and raises 8 rather than write through the wrong

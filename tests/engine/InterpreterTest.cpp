@@ -73,3 +73,54 @@ TEST(Interpreter, RunsRollbackLinesAddedSinceTheLastRun) {
     EXPECT_STREQ(engine.GetVar("n"), "4");
     EXPECT_STREQ(engine.GetVar("first"), "1");
 }
+
+// A line without substitution is read from its kept tokens; the same line with a
+// substitution that adds nothing is read from its text every time. Both give the same
+// results, errors and variables, on the line's first run and on its second.
+TEST(Interpreter, KeptArgumentsReadAsTheWrittenText) {
+    const char* const statements[] = {"intadd $i",
+                                      "intadd $i, 0x10",
+                                      "intadd $i, x",
+                                      "intadd \"$i\"",
+                                      "intadd $i, 1, 2",
+                                      "intadd $i,",
+                                      "intadd",
+                                      "intcmp $i, \"<\"",
+                                      "intcmp $none, \"<\", x",
+                                      "intcmp $i, \"<\", $i",
+                                      "strcmp $s, \"=\", \"a#\"b\", 2",
+                                      "strlen ,",
+                                      "strlen \"\"",
+                                      "strget $t, $s, 2, 1",
+                                      "set $t",
+                                      "set $t,",
+                                      "set $t, \"\", x",
+                                      "set $t, $s, $none",
+                                      "eval $r, intcmp $i, \"=\", 2",
+                                      "eval $r",
+                                      "if intcmp $i, \">\", 3",
+                                      "Sub $i, , \"#;\"",
+                                      "Sub a,"};
+    for (const char* statement : statements) {
+        std::string outcome[2];
+        for (int way = 0; way < 2; ++way) {
+            CScriptEngine engine;
+            engine_test::LoadText(engine,
+                                  std::string("proc Main\n") + statement + (way ? "#$e#" : "") +
+                                      "\nendp\nproc Sub\nset $r, \"#$PARAMCNT#:#$1#:#$2#\"\n"
+                                      "endp\n");
+            for (const char* name : {"i", "s", "e"}) engine.SetVar(name, name[0] == 'i' ? "2" : "");
+            engine.SetVar("s", "abc");
+            for (int run = 0; run < 2; ++run) {
+                int result = 0;
+                outcome[way] += std::to_string(ErrorOf([&] { result = engine.CallProc("Main"); }));
+                outcome[way] += "/" + std::to_string(result);
+                for (const char* name : {"i", "r", "t"}) {
+                    outcome[way] +=
+                        engine.HasGlobalVar(name) ? std::string(" ") + engine.GetVar(name) : " -";
+                }
+            }
+        }
+        EXPECT_EQ(outcome[0], outcome[1]) << statement;
+    }
+}
