@@ -110,10 +110,18 @@ const ScriptCommand kCoreCommands[] = {
 };
 
 int CompareResult(const char* op, int value) {
-    if (std::strcmp(op, "=") == 0) return value == 0;
-    if (std::strcmp(op, "<") == 0) return value < 0;
-    if (std::strcmp(op, ">") == 0) return value > 0;
-    if (std::strcmp(op, "<=") == 0) return value <= 0;
-    if (std::strcmp(op, ">=") == 0) return value >= 0;
+    const bool orEqual = op[0] != '\0' && op[1] == '=' && op[2] == '\0';
+    if (op[0] != '\0' && op[1] != '\0' && !orEqual) ThrowScriptError(ScriptError::kSyntax);
+    switch (op[0]) {
+        case '=':
+            if (!orEqual) return value == 0;
+            break;
+        case '<':
+            return orEqual ? value <= 0 : value < 0;
+        case '>':
+            return orEqual ? value >= 0 : value > 0;
+        default:
+            break;
+    }
     ThrowScriptError(ScriptError::kSyntax);
 }

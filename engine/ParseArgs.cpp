@@ -29,25 +29,33 @@ namespace parse_args_detail {
 
 namespace {
 
-// The parse below over the kept tokens of a line, from token k on: the same steps and
-// errors in the same order, each token cut into the line buffer as NextToken would cut it.
-int ParseKept(CScriptEngine& engine, char* buffer, const CachedStatement& kept, int* k,
-              char** restOut, const char* signature, const Output* outputs, int letters) {
-    const int count = static_cast<int>(kept.tokens.size());
+// The parse below over the kept tokens of a line, from the first not yet cut: the same steps
+// and errors in the same order, each token cut into the line buffer as NextToken cuts it.
+int ParseKept(CScriptEngine& engine, char* buffer, CScriptEngine::KeptArgs& args, char** restOut,
+              const char* signature, const Output* outputs, int letters) {
+    const std::vector<CachedToken>& tokens = args.statement->tokens;
+    const int count = static_cast<int>(tokens.size());
+    int k = args.uncut;
     int i = 0;
-    for (; i < letters && (*k < count || kept.endLoops); ++i) {
+    for (; i < letters && (k < count || args.statement->endLoops); ++i) {
         const char letter = signature[i];
         const char lower = ToLower(letter);
         if (lower != 'd' && lower != 's' && lower != 'v') continue;
-        if (*k == count) {
+        if (k == count) {
             // Blanks before a ";": no token, and the position stays.
             if (lower == 'v') ThrowScriptError(ScriptError::kSyntax);
             if (IsLower(letter)) ThrowScriptError(ScriptError::kBadArgument);
             continue;
         }
-        const CachedToken& token = kept.tokens[static_cast<size_t>((*k)++)];
+        const CachedToken& token = tokens[static_cast<size_t>(k++)];
         char* at = buffer + token.at;
-        std::memcpy(at, token.text.c_str(), token.text.size() + 1);
+        // Tokens are mostly a few characters: copied here rather than through a call.
+        const char* from = token.text.c_str();
+        for (char* to = at; (*to++ = *from++) != '\0';) {
+        }
+        // Cut from here on, also when the parse stops at an error below.
+        args.uncut = k;
+        args.next = k < count ? buffer + tokens[static_cast<size_t>(k)].from : nullptr;
         void* target = outputs[i].target;
         if (lower == 'v') {
             if (!token.varRef) ThrowScriptError(ScriptError::kSyntax);
@@ -58,7 +66,8 @@ int ParseKept(CScriptEngine& engine, char* buffer, const CachedStatement& kept, 
             if (IsLower(letter)) ThrowScriptError(ScriptError::kBadArgument);
             continue;
         }
-        const char* value = token.varRef ? engine.GetVar(at + 1) : at;
+        const char* value =
+            token.varRef ? engine.GetVar(std::string_view(at + 1, token.text.size() - 1)) : at;
         if (lower == 's') {
             *static_cast<const char**>(target) = value;
             continue;
@@ -71,9 +80,9 @@ int ParseKept(CScriptEngine& engine, char* buffer, const CachedStatement& kept, 
     }
 
     if (restOut) {
-        const int rest = *k < count ? kept.tokens[static_cast<size_t>(*k)].from : kept.end;
+        const int rest = k < count ? tokens[static_cast<size_t>(k)].from : args.statement->end;
         *restOut = rest < 0 ? nullptr : buffer + rest;
-    } else if (*k < count) {
+    } else if (k < count) {
         ThrowScriptError(ScriptError::kSyntax);
     }
     for (int j = i; j < letters; ++j) {
@@ -96,15 +105,10 @@ int Parse(CScriptEngine& engine, char* text, char** restOut, const char* signatu
         if (outputs[i].kind != wanted) ThrowScriptError(ScriptError::kBadArgument);
     }
 
-    int k = 0;
-    if (const CachedStatement* kept = engine.KeptArgumentsAt(text, &k)) {
-        // Tokens up to k are cut from here on, also when the parse stops at an error.
-        struct MarkCut {
-            int& uncut;
-            const int& k;
-            ~MarkCut() { uncut = k; }
-        } mark{engine.keptArgs_.uncut, k};
-        return ParseKept(engine, engine.lineBuffer_.data(), *kept, &k, restOut, signature, outputs,
+    CScriptEngine::KeptArgs& kept = engine.keptArgs_;
+    if (text && text == kept.next && kept.writes == engine.bufferWrites_ &&
+        kept.epoch == engine.lineCache_.GetEpoch()) {
+        return ParseKept(engine, engine.lineBuffer_.data(), kept, restOut, signature, outputs,
                          letters);
     }
 

@@ -186,9 +186,7 @@ int CScriptEngine::ExecuteStatement(char* text) {
     if (observer) observer->StatementStarting(*this, word, args);
     int result = 0;
     {
-        SetForScope scope(
-            keptArgs_,
-            kept ? KeptArgs{kept, activeLine_, activeWrites_, activeEpoch_, 0} : KeptArgs());
+        SetForScope scope(keptArgs_, kept ? ArgumentsOf(*kept) : KeptArgs());
         result = handler ? handler(*this, args) : CallProc(word, args);
     }
     if (observer) observer->StatementEnded(*this, result);
@@ -224,25 +222,15 @@ CachedStatement* CScriptEngine::KeptStatement(const char* text) {
     return kept;
 }
 
-CachedStatement* CScriptEngine::KeptArgumentsAt(const char* text, int* index) {
-    CachedStatement* kept = keptArgs_.statement;
-    if (!kept || !text || kept->args < 0 || keptArgs_.writes != bufferWrites_ ||
-        keptArgs_.epoch != lineCache_.GetEpoch()) {
-        return nullptr;
-    }
-    if (kept->tokenState == CachedStatement::kUntried) kept->Tokenize(keptArgs_.line->text);
-    if (kept->tokenState != CachedStatement::kTokens) return nullptr;
-    const auto at = reinterpret_cast<std::uintptr_t>(text);
-    const auto first = reinterpret_cast<std::uintptr_t>(lineBuffer_.data());
-    if (at < first) return nullptr;
-    const auto offset = at - first;
-    for (size_t k = static_cast<size_t>(keptArgs_.uncut); k < kept->tokens.size(); ++k) {
-        if (static_cast<std::uintptr_t>(kept->tokens[k].from) == offset) {
-            *index = static_cast<int>(k);
-            return kept;
-        }
-    }
-    return nullptr;
+CScriptEngine::KeptArgs CScriptEngine::ArgumentsOf(CachedStatement& kept) {
+    if (kept.tokenState == CachedStatement::kUntried) kept.Tokenize(activeLine_->text);
+    KeptArgs args;
+    if (kept.tokenState != CachedStatement::kTokens || kept.tokens.empty()) return args;
+    args.statement = &kept;
+    args.next = lineBuffer_.data() + kept.tokens.front().from;
+    args.writes = activeWrites_;
+    args.epoch = activeEpoch_;
+    return args;
 }
 
 int CScriptEngine::CallProc(const char* name, char* args) {
@@ -510,7 +498,10 @@ const CScriptEngine::VarMemo& CScriptEngine::LocateVar(std::string_view name) co
 }
 
 const char* CScriptEngine::GetVar(const char* name) const {
-    const std::string_view text(name);
+    return GetVar(std::string_view(name));
+}
+
+const char* CScriptEngine::GetVar(std::string_view text) const {
     const VarMemo& found = LocateVar(text);
     if (found.frameIndex >= 0) return found.frame->ValueAfter(found.frameIndex, text.size());
     if (found.globalIndex < 0) ThrowScriptError(ScriptError::kNotFound);

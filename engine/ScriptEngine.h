@@ -139,6 +139,7 @@ public:
     // The variable's value: the current frame's if it has the name, else the global's.
     // Raises 1 when neither has it. Valid until that variable is set again.
     const char* GetVar(const char* name) const;
+    const char* GetVar(std::string_view name) const;
     // Sets the name in the current frame if it is there, and in every case the global.
     void SetVar(const char* name, const char* value);
     // GetVar read as its leading decimal number (empty or no digits: 0).
@@ -240,9 +241,23 @@ private:
     // and reads there as the line was expanded; its word and args split once. nullptr for
     // any other text.
     CachedStatement* KeptStatement(const char* text);
-    // The kept argument tokens of the statement now running, when text is one of its list
-    // positions not yet cut by a parse: *index is that position's token. nullptr otherwise.
-    CachedStatement* KeptArgumentsAt(const char* text, int* index);
+
+public:
+    // The kept statement whose handler is running, while its argument tokens may be read:
+    // set for the handler only, and valid under the same count and epoch. A parse of the
+    // text at next reads the tokens from uncut on; those before it are cut already.
+    struct KeptArgs {
+        const CachedStatement* statement = nullptr;
+        const char* next = nullptr;
+        unsigned long long writes = 0;
+        unsigned epoch = 0;
+        int uncut = 0;
+    };
+
+private:
+    // What a parse may read of kept's tokens (cut once here when not yet tried) while its
+    // handler runs; kept is the statement of the kept line in the line buffer.
+    KeptArgs ArgumentsOf(CachedStatement& kept);
     friend int parse_args_detail::Parse(CScriptEngine&, char*, char**, const char*,
                                         const parse_args_detail::Output*, int);
     // FindCommand for a word of known length, remembered in commandMemo_.
@@ -299,16 +314,6 @@ private:
     unsigned activeEpoch_ = 0;
     // The statement of activeLine_ that LoadStatement just gave out, until it runs.
     const char* loadedStatement_ = nullptr;
-    // The kept statement whose handler is running, while its argument tokens may be read:
-    // set for the handler only, and valid under the same count and epoch. Tokens before
-    // argsUncut have been cut into the buffer already.
-    struct KeptArgs {
-        CachedStatement* statement = nullptr;
-        const CachedLine* line = nullptr;
-        unsigned long long writes = 0;
-        unsigned epoch = 0;
-        int uncut = 0;
-    };
     KeptArgs keptArgs_;
 
     // Where recent variable names (exactly as written) were found: the entry in the current
