@@ -53,18 +53,31 @@ void StoreText(CScriptEngine& engine, const char* name, const std::string& text)
     engine.SetVar(name, text.c_str());
 }
 
-int IntAdd(CScriptEngine& engine, char* args) {
+// intadd and intsub: "$name" and "$name, amount" (1 by default), the first two forms from
+// kept tokens.
+int Step(CScriptEngine& engine, char* args, int (*apply)(int, int)) {
+    if (const CachedStatement* kept = engine.KeptArguments(args)) {
+        const std::vector<CachedToken>& tokens = kept->tokens;
+        if (!kept->endLoops && tokens[0].varRef &&
+            (tokens.size() == 1 ||
+             (tokens.size() == 2 && IsGiven(tokens[1]) && MayBeInt(tokens[1])))) {
+            const char* name = tokens[0].text.c_str() + 1;
+            const int amount = tokens.size() == 2 ? KeptInt(engine, tokens[1]) : 1;
+            return StoreInt(engine, name, apply(engine.GetVarInt(name), amount));
+        }
+    }
     const char* name = nullptr;
     int amount = 1;
     ParseArgs(engine, args, nullptr, "vD", &name, &amount);
-    return StoreInt(engine, name, Add(engine.GetVarInt(name), amount));
+    return StoreInt(engine, name, apply(engine.GetVarInt(name), amount));
+}
+
+int IntAdd(CScriptEngine& engine, char* args) {
+    return Step(engine, args, Add);
 }
 
 int IntSub(CScriptEngine& engine, char* args) {
-    const char* name = nullptr;
-    int amount = 1;
-    ParseArgs(engine, args, nullptr, "vD", &name, &amount);
-    return StoreInt(engine, name, Sub(engine.GetVarInt(name), amount));
+    return Step(engine, args, Sub);
 }
 
 int IntMul(CScriptEngine& engine, char* args) {
@@ -96,6 +109,16 @@ int IntMod(CScriptEngine& engine, char* args) {
 }
 
 int IntCmp(CScriptEngine& engine, char* args) {
+    if (const CachedStatement* kept = engine.KeptArguments(args)) {
+        const std::vector<CachedToken>& tokens = kept->tokens;
+        if (tokens.size() == 3 && !kept->endLoops && IsGiven(tokens[0]) && MayBeInt(tokens[0]) &&
+            IsGiven(tokens[1]) && IsGiven(tokens[2]) && MayBeInt(tokens[2])) {
+            // In the order the parse reads them.
+            const int first = KeptInt(engine, tokens[0]);
+            const char* op = KeptText(engine, tokens[1]);
+            return CompareResult(op, Sub(first, KeptInt(engine, tokens[2])));
+        }
+    }
     int a = 0, b = 0;
     const char* op = nullptr;
     ParseArgs(engine, args, nullptr, "dsd", &a, &op, &b);

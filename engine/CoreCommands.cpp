@@ -30,6 +30,14 @@ int Macro(CScriptEngine& engine, char* args) {
 // the current call. With a value they assign it; with the variable alone they only test it.
 int AssignOrTest(CScriptEngine& engine, char* args, bool (CScriptEngine::*has)(const char*) const,
                  void (CScriptEngine::*assign)(const char*, const char*)) {
+    // "set $name, value" from kept tokens.
+    if (const CachedStatement* kept = engine.KeptArguments(args)) {
+        const std::vector<CachedToken>& tokens = kept->tokens;
+        if (tokens.size() == 2 && !kept->endLoops && tokens[0].varRef && IsGiven(tokens[1])) {
+            (engine.*assign)(tokens[0].text.c_str() + 1, KeptText(engine, tokens[1]));
+            return 1;
+        }
+    }
     const char* name = nullptr;
     const char* value = "";
     if (ParseArgs(engine, args, nullptr, "vS", &name, &value) < 2) {
@@ -84,6 +92,12 @@ int If(CScriptEngine& engine, char* args) {
 }
 
 int Goto(CScriptEngine& engine, char* args) {
+    if (const CachedStatement* kept = engine.KeptArguments(args)) {
+        // A copy: the label search may find the line cache out of date and empty it.
+        const std::string label = kept->tokens.front().text;
+        engine.SetCurrentLine(engine.FindLabel(label.c_str()) - 1);
+        return 0;
+    }
     char* next = nullptr;
     const char* label = args ? NextToken(args, &next) : nullptr;
     if (!label) ThrowScriptError(ScriptError::kSyntax);
@@ -108,6 +122,18 @@ const ScriptCommand kCoreCommands[] = {
     {"return", Return}, {"endp", EndProc}, {"if", If},         {"goto", Goto},
     {"abort", Abort},   {"end", End},      {nullptr, nullptr},
 };
+
+const char* KeptText(CScriptEngine& engine, const CachedToken& token) {
+    return token.varRef ? engine.GetVar(std::string_view(token.text).substr(1))
+                        : token.text.c_str();
+}
+
+int KeptInt(CScriptEngine& engine, const CachedToken& token) {
+    if (!token.varRef) return token.number;
+    int number = 0;
+    if (!ParseInt(KeptText(engine, token), &number)) ThrowScriptError(ScriptError::kNotInteger);
+    return number;
+}
 
 int CompareResult(const char* op, int value) {
     const bool orEqual = op[0] != '\0' && op[1] == '=' && op[2] == '\0';

@@ -229,10 +229,16 @@ void CNameValueTable::SetValueAt(int found, std::string_view name, std::string_v
         const auto from = reinterpret_cast<std::uintptr_t>(entry.data());
         const auto at = reinterpret_cast<std::uintptr_t>(value.data());
         if (at < from || at > from + entry.size()) {
-            try {
-                entry.replace(name.size() + 1, std::string::npos, value.data(), value.size());
-            } catch (const std::bad_alloc&) {
-                ThrowScriptError(ScriptError::kNoMemory);
+            const size_t keep = name.size() + 1;
+            if (entry.size() - keep == value.size()) {
+                // A counter mostly keeps its length: its characters are written over.
+                std::memcpy(&entry[keep], value.data(), value.size());
+            } else {
+                try {
+                    entry.replace(keep, std::string::npos, value.data(), value.size());
+                } catch (const std::bad_alloc&) {
+                    ThrowScriptError(ScriptError::kNoMemory);
+                }
             }
             TouchValue();
             return;

@@ -135,6 +135,19 @@ public:
     // Raises 1 when the current line is in no procedure or the label is not there.
     int FindLabel(const char* label);
 
+    // The kept statement of a line without substitution whose handler is running, when args
+    // is its whole argument text and nothing of it has been parsed: a handler may read the
+    // argument tokens kept there instead of parsing args (and then leaves args alone). It
+    // takes them only in the forms it is sure of and parses the text otherwise, so that every
+    // error still comes from the parse. nullptr when there are no such tokens.
+    const CachedStatement* KeptArguments(const char* args) const {
+        const KeptArgs& kept = keptArgs_;
+        return args && args == kept.next && kept.uncut == 0 && kept.writes == bufferWrites_ &&
+                       kept.epoch == lineCache_.GetEpoch()
+                   ? kept.statement
+                   : nullptr;
+    }
+
     // ---- variables
     // The variable's value: the current frame's if it has the name, else the global's.
     // Raises 1 when neither has it. Valid until that variable is set again.

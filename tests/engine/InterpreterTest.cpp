@@ -86,7 +86,7 @@ TEST(Interpreter, KeptArgumentsReadAsTheWrittenText) {
                                       "intadd $i,",
                                       "intadd",
                                       "intcmp $i, \"<\"",
-                                      "intcmp $none, \"<\", x",
+                                      "intcmp $none, \"<\", x", "intcmp $none, $i, $s",
                                       "intcmp $i, \"<\", $i",
                                       "strcmp $s, \"=\", \"a#\"b\", 2",
                                       "strlen ,",
