@@ -185,7 +185,8 @@ int StrCat(CScriptEngine& engine, char* args) {
     const char* text = nullptr;
     ParseArgs(engine, args, nullptr, "vs", &name, &text);
     // Copied before storing: text may be the variable's own value.
-    std::string result = engine.GetVar(name);
+    std::string& result = engine.ResultScratch();
+    result += engine.GetVar(name);
     result += text;
     StoreText(engine, name, result);
     return 1;
@@ -219,7 +220,7 @@ TextSpan ParseTextSpan(CScriptEngine& engine, char* args) {
 int StrGet(CScriptEngine& engine, char* args) {
     const TextSpan span = ParseTextSpan(engine, args);
     const std::size_t size = std::strlen(span.text);
-    std::string result;
+    std::string& result = engine.ResultScratch();
     if (span.start < size)
         result.assign(span.text + span.start, std::min(span.length, size - span.start));
     StoreText(engine, span.name, result);
@@ -229,7 +230,8 @@ int StrGet(CScriptEngine& engine, char* args) {
 int StrDel(CScriptEngine& engine, char* args) {
     const TextSpan span = ParseTextSpan(engine, args);
     const std::size_t size = std::strlen(span.text);
-    std::string result(span.text, std::min(span.start, size));
+    std::string& result = engine.ResultScratch();
+    result.assign(span.text, std::min(span.start, size));
     const std::size_t resume = span.start + span.length;
     if (resume < size) result.append(span.text + resume);
     StoreText(engine, span.name, result);

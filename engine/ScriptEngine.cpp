@@ -474,9 +474,10 @@ CNameValueTable* CScriptEngine::CurrentFrame() const {
 const CScriptEngine::VarMemo& CScriptEngine::LocateVar(std::string_view name) const {
     const CNameValueTable* frame = CurrentFrame();
     const size_t length = name.size();
-    const unsigned char first = length ? static_cast<unsigned char>(name[0]) : 0;
-    const unsigned char last = length ? static_cast<unsigned char>(name[length - 1]) : 0;
-    VarMemo& memo = varMemo_[(length * 7 + first * 31 + last) % kVarMemoSize];
+    // Names are short: all of it is hashed, so that one-letter names do not share a slot.
+    unsigned hash = 2166136261u;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    VarMemo& memo = varMemo_[hash % kVarMemoSize];
     if (memo.globalShape == globals_.GetShape() && memo.frame == frame &&
         (!frame || memo.frameShape == frame->GetShape()) && memo.name == name) {
         return memo;

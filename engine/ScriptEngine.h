@@ -169,6 +169,13 @@ public:
     // The macro's text; raises 1 when there is none.
     const char* GetMacro(const char* name) const { return macros_.GetValue(name); }
 
+    // A text a command builds its result in, emptied, and stores before anything else runs:
+    // one per engine, so that building a result does not allocate each time.
+    std::string& ResultScratch() {
+        resultScratch_.clear();
+        return resultScratch_;
+    }
+
     // ---- run state
     int GetCurrentLine() const { return currentLine_; }
     void SetCurrentLine(int line) { currentLine_ = line; }
@@ -350,6 +357,7 @@ private:
     std::string nameCopy_;
     std::string valueCopy_;
     std::string substName_;
+    std::string resultScratch_;
 
     // Declared last, so destroyed first, while the tables it may refer to still stand.
     std::unique_ptr<CEngineServices> services_;
