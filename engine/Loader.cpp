@@ -208,9 +208,25 @@ void ReadRange(CScriptEngine& engine, const char* value, int* start, int* end) {
 }  // namespace
 
 void CScriptEngine::GetProcRange(const char* name, int* start, int* end) {
+    const std::string_view text(name);
+    ProcMemo& memo = procMemo_[HashAsWritten(text) % kProcMemoSize];
+    if (memo.version == procs_.GetVersion() && memo.name == text) {
+        *start = memo.start;
+        *end = memo.end;
+        return;
+    }
     const char* value = procs_.FindValue(name);
     if (!value) ThrowScriptError(ScriptError::kNotFound);
     ReadRange(*this, value, start, end);
+    memo.version = 0;
+    try {
+        memo.name.assign(text);
+    } catch (const std::bad_alloc&) {
+        return;  // not remembered: the next call reads the table again
+    }
+    memo.start = *start;
+    memo.end = *end;
+    memo.version = procs_.GetVersion();
 }
 
 void CScriptEngine::FindProcByLine(int line, std::string* nameOut, int* start, int* end) {

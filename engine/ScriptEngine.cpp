@@ -251,6 +251,7 @@ int CScriptEngine::CallProc(const char* name, char* args) {
 
     try {
         // Bind the arguments one by one as $1, $2, ...; an absent one binds the empty text.
+        // The frame is empty and each name new: the entries are appended without a search.
         int count = 0;
         char* pos = args;
         while (!AtListEnd(pos)) {
@@ -259,14 +260,14 @@ int CScriptEngine::CallProc(const char* name, char* args) {
             ParseArgs(*this, pos, &rest, "S", &value);
             char number[16];
             auto written = std::to_chars(number, number + sizeof number, ++count);
-            frame->SetValue(std::string_view(number, static_cast<size_t>(written.ptr - number)),
-                            value);
+            frame->SetValueAt(
+                -1, std::string_view(number, static_cast<size_t>(written.ptr - number)), value);
             pos = rest;
         }
         char number[16];
         auto written = std::to_chars(number, number + sizeof number, count);
-        frame->SetValue("PARAMCNT",
-                        std::string_view(number, static_cast<size_t>(written.ptr - number)));
+        frame->SetValueAt(-1, "PARAMCNT",
+                          std::string_view(number, static_cast<size_t>(written.ptr - number)));
 
         currentLine_ = start + 1;
         const int result = RunBody();
@@ -474,10 +475,7 @@ CNameValueTable* CScriptEngine::CurrentFrame() const {
 const CScriptEngine::VarMemo& CScriptEngine::LocateVar(std::string_view name) const {
     const CNameValueTable* frame = CurrentFrame();
     const size_t length = name.size();
-    // Names are short: all of it is hashed, so that one-letter names do not share a slot.
-    unsigned hash = 2166136261u;
-    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    VarMemo& memo = varMemo_[hash % kVarMemoSize];
+    VarMemo& memo = varMemo_[HashAsWritten(name) % kVarMemoSize];
     if (memo.globalShape == globals_.GetShape() && memo.frame == frame &&
         (!frame || memo.frameShape == frame->GetShape()) && memo.name == name) {
         return memo;

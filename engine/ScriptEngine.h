@@ -351,6 +351,17 @@ private:
     // The entries of name in the current frame and the globals, as FindName gives them.
     const VarMemo& LocateVar(std::string_view name) const;
 
+    // The ranges of recently called procedures by name as written, under the procedure
+    // table's version (0: the slot holds nothing).
+    struct ProcMemo {
+        std::string name;
+        unsigned long long version = 0;
+        int start = 0;
+        int end = 0;
+    };
+    static constexpr size_t kProcMemoSize = 16;
+    std::array<ProcMemo, kProcMemoSize> procMemo_;
+
     // Scratch texts reused by every statement, so that running a line does not allocate.
     mutable std::string commandKey_;
     std::string word_;

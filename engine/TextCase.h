@@ -15,6 +15,13 @@ inline void UpperCaseAscii(std::string& text) {
     for (char& c : text) c = ToUpperAscii(c);
 }
 
+// A hash of a name exactly as written, for the small memos of recent lookups by name.
+inline unsigned HashAsWritten(std::string_view name) {
+    unsigned hash = 2166136261u;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
 inline bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
