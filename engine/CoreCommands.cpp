@@ -93,9 +93,15 @@ int If(CScriptEngine& engine, char* args) {
 
 int Goto(CScriptEngine& engine, char* args) {
     if (const CachedStatement* kept = engine.KeptArguments(args)) {
-        // A copy: the label search may find the line cache out of date and empty it.
-        const std::string label = kept->tokens.front().text;
-        engine.SetCurrentLine(engine.FindLabel(label.c_str()) - 1);
+        if (kept->jumpLine < 0) {
+            // A copy: the label search may find the line cache out of date and empty it.
+            const std::string label = kept->tokens.front().text;
+            const int line = engine.FindLabel(label.c_str());
+            engine.SetCurrentLine(line - 1);
+            if (engine.KeptArguments(args) == kept) kept->jumpLine = line;
+            return 0;
+        }
+        engine.SetCurrentLine(kept->jumpLine - 1);
         return 0;
     }
     char* next = nullptr;

@@ -47,6 +47,9 @@ struct CachedStatement {
     std::vector<CachedToken> tokens;
     int end = -1;           // offset of the position after the last token, -1 for none
     bool endLoops = false;  // that position holds text, so a parse goes on reading there
+    // The line a jump statement found its label on, -1 before (a statement's lines and
+    // procedure stay as they are while it is kept).
+    mutable int jumpLine = -1;
 
     // Cuts a copy of the argument text of line (the expanded line) into tokens the way
     // ParseArgs reads them; sets tokenState.
@@ -64,8 +67,9 @@ struct CachedLine {
     // The statements at their offsets, the line's own first; each owned apart, so that one
     // added by a statement running inside another leaves the outer one in place.
     std::vector<std::unique_ptr<CachedStatement>> statements;
-    std::string label;   // the label the line jumped to last, as written
-    int labelLine = -1;  // and its line, -1 for none
+    CachedStatement* own = nullptr;  // the one at statement, once split
+    std::string label;               // the label the line jumped to last, as written
+    int labelLine = -1;              // and its line, -1 for none
 
     // The statement at offset, added when new; nullptr without memory for it.
     CachedStatement* StatementAt(int offset);

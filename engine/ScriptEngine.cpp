@@ -200,6 +200,7 @@ CachedStatement* CScriptEngine::KeptStatement(const char* text) {
     loadedStatement_ = nullptr;
     if (!activeLine_ || activeWrites_ != bufferWrites_ || activeEpoch_ != lineCache_.GetEpoch())
         return nullptr;
+    if (loaded && activeLine_->own) return activeLine_->own;
     const char* const buffer = lineBuffer_.data();
     const std::string& line = activeLine_->text;
     const auto at = reinterpret_cast<std::uintptr_t>(text);
@@ -219,6 +220,7 @@ CachedStatement* CScriptEngine::KeptStatement(const char* text) {
     }
     kept->args = args ? static_cast<int>(args - line.c_str()) : -1;
     kept->split = true;
+    if (loaded) activeLine_->own = kept;
     return kept;
 }
 
