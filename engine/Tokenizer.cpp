@@ -41,8 +41,15 @@ int ConvertInt(const char* text, int base, const char** end) {
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     long long value = 0;
     const char* digits = p;
-    for (int d; (d = DigitValue(*p)) < base; ++p) {
-        if (value <= limit) value = value * base + d;  // saturates just above the limit
+    if (base == 10) {
+        // Decimal, the common case, without the letter digits.
+        for (unsigned d; (d = static_cast<unsigned char>(*p) - '0') < 10; ++p) {
+            if (value <= limit) value = value * 10 + d;  // saturates just above the limit
+        }
+    } else {
+        for (int d; (d = DigitValue(*p)) < base; ++p) {
+            if (value <= limit) value = value * base + d;
+        }
     }
     if (p == digits) {
         *end = text;
