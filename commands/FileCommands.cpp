@@ -108,8 +108,11 @@ bool PathTooLong(CScriptEngine& engine, const std::string& path) {
 // expects it, so a rollback and a commit both still find the state they record.
 void PutBackMovedAside(CScriptEngine& engine, const std::string& path) {
     const auto& records = engine.GetJournal().GetRecords();
-    if (records.empty() || !records.back().movedAside) return;
-    const std::string& text = records.back().text;
+    auto newest = records.rbegin();
+    // Skips the temporary file a copy at restart noted since.
+    while (newest != records.rend() && newest->text[0] == 'n') ++newest;
+    if (newest == records.rend() || !newest->movedAside) return;
+    const std::string& text = newest->text;
     const std::string prefix = "f" + path + '\x01';
     if (text.compare(0, prefix.size(), prefix) != 0) return;
     if (tolv::FileExists(path.c_str())) return;
@@ -131,6 +134,8 @@ int CopyIntoPlace(CScriptEngine& engine, const std::string& source, const std::s
     bool ok = sources.Copy(source.c_str(), target.c_str(), &host);
     if (!ok && options.atRestart && IsInUse(GetLastError())) {
         const std::string temp = tolv::MakeTempFileName();
+        // Noted before anything is written into it, so that a killed run leaves none behind.
+        if (!temp.empty()) engine.GetJournal().NoteTemporaryFile(temp.c_str());
         bool staged = false;
         try {
             staged = sources.Copy(source.c_str(), temp.c_str(), &host);
@@ -154,7 +159,6 @@ int CopyIntoPlace(CScriptEngine& engine, const std::string& source, const std::s
             PutBackMovedAside(engine, target);
             return ReportBackupFailure(engine, target);
         }
-        engine.GetJournal().NoteTemporaryFile(temp.c_str());
         // The file in use must not be read-only, or the replacement at restart fails.
         SetFileAttributesA(target.c_str(),
                            sourceRecord.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
@@ -233,6 +237,11 @@ int CopyCommand(CScriptEngine& engine, char* args) {
         }
         if (journal.GetBackupError()) return ReportBackupFailure(engine, target);
     }
+    if (!existed) {
+        CRollbackJournal& journal = engine.GetJournal();
+        journal.NoteCreating(target.c_str());
+        if (journal.GetBackupError()) return ReportBackupFailure(engine, target);
+    }
     if (copyIt && !CopyIntoPlace(engine, source, target, sourceRecord, options)) return 0;
     if (!existed) engine.GetJournal().NoteCreatedPath(target.c_str());
 
@@ -266,6 +275,27 @@ bool BackupDirectory(CScriptEngine& engine, const std::string& path, bool* faile
     return true;
 }
 
+// Written ahead of mkdir: the folder, and with the chain each missing parent, outermost
+// first, so that a killed run's folders go again. False when the journal could not note them.
+bool NoteFoldersToMake(CScriptEngine& engine, const std::string& path, bool chain) {
+    std::vector<std::string> folders{path};
+    while (chain) {
+        std::string parent;
+        tolv::SplitPath(folders.back(), &parent, nullptr);
+        if (parent.empty() || parent.size() >= folders.back().size() ||
+            tolv::FileExists(parent.c_str())) {
+            break;
+        }
+        folders.push_back(parent);
+    }
+    CRollbackJournal& journal = engine.GetJournal();
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        journal.NoteCreating(folder->c_str());
+        if (journal.GetBackupError()) return false;
+    }
+    return true;
+}
+
 bool IsDirectory(const std::string& path) {
     WIN32_FIND_DATAA found;
     return tolv::FileExists(path.c_str(), &found) &&
@@ -295,6 +325,8 @@ int MkdirCommand(CScriptEngine& engine, char* args) {
     bool failed = false;
     const bool wasThere = BackupDirectory(engine, path, &failed);
     if (failed) return ReportWinError(engine, path.c_str());
+    if (!wasThere && !NoteFoldersToMake(engine, path, HasOption(letters, 'f')))
+        return ReportBackupFailure(engine, path);
     bool ok;
     bool existed = false;
     if (HasOption(letters, 'f')) {

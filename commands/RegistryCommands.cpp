@@ -67,6 +67,10 @@ int RegDel(CScriptEngine& engine, char* args) {
 int WriteValue(CScriptEngine& engine, const char* rootName, const char* subkey,
                const char* valueName, DWORD type, const BYTE* data, DWORD size) {
     const HKEY root = RequireRoot(rootName, subkey);
+    // A key the write is about to make is noted first: a run killed before its undo line
+    // is recorded loses it all the same.
+    engine.GetJournal().NoteCreatingKey(root, subkey);
+    if (engine.GetJournal().GetBackupError()) return 0;
     tolv::RegKey key;
     DWORD disposition = 0;
     if (Win32().RegCreateKeyExA(root, subkey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
@@ -154,6 +158,13 @@ int RegChangeRef(CScriptEngine& engine, char* args) {
     const bool fileExists = search.IsValid();
     search.Reset();
 
+    // The count's undo line comes after the change; a run killed in between gets the saved
+    // count back. One that cannot be saved is not changed.
+    CRollbackJournal& journal = engine.GetJournal();
+    if (change != 0) {
+        journal.SaveValueAhead(HKEY_LOCAL_MACHINE, tolv::kSharedDllsKey, file.c_str());
+        if (journal.GetBackupError()) return 0;
+    }
     const int count = tolv::ChangeSharedDllCount(file.c_str(), change, fileExists, keepZero);
     if (count != -1 && change != 0) {
         // Negated in 64 bits: the negation of INT_MIN does not fit an int.
@@ -165,7 +176,6 @@ int RegChangeRef(CScriptEngine& engine, char* args) {
     if (count == 0 && !keepZero) {
         // The file goes through the journal, so that a rollback, which gives the count back
         // with the undo line, also gives the file back. One that cannot be backed up stays.
-        CRollbackJournal& journal = engine.GetJournal();
         journal.BackupFile(file.c_str());
         if (!journal.GetBackupError()) Win32().DeleteFileA(file.c_str());
     }

@@ -30,6 +30,7 @@
 #include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "engine/TextCase.h"
+#include "rollback/RollbackJournal.h"
 
 namespace {
 
@@ -322,6 +323,8 @@ int ShortcutCommand(CScriptEngine& engine, char* args) {
     ParseArgs(engine, args, nullptr, "ssS", &link, &target, &arguments);
     std::string path = link;
     tolv::AddDefaultExtension(path, ".lnk");
+    engine.GetJournal().NoteCreating(path.c_str());
+    if (engine.GetJournal().GetBackupError()) return 0;
     if (!CreateShellLink(engine.GetComSession(), path, target, arguments)) return 0;
     engine.AddUndoLine(("  del " + path).c_str());
     return 1;

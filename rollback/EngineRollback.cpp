@@ -31,7 +31,10 @@ void CScriptEngine::CommitJournal() {
 }
 
 void CScriptEngine::AddUndoLine(const char* text) {
-    if (GetRollbackScript().IsRecording()) RunNote("undo line: %s", text ? text : "");
+    if (GetRollbackScript().IsRecording()) {
+        RunNote("undo line: %s", text ? text : "");
+        GetJournal().NoteUndoLine(text);
+    }
     GetRollbackScript().AddUndoLine(text ? text : "");
 }
 
@@ -58,6 +61,8 @@ void CScriptEngine::RollBack() {
     } catch (...) {
         undoError = std::current_exception();
     }
+    // A process killed during the replay leaves a journal whose undo lines must not run twice.
+    GetJournal().NoteUndoLinesRan();
     GetRollbackScript().SetRecording(false);
     GetJournal().Replay();
     if (undoError) {

@@ -1,6 +1,7 @@
 #include "rollback/RollbackCommands.h"
 
 #include <string>
+#include <vector>
 
 #include "commands/PathHelpers.h"
 #include "rollback/RollbackJournal.h"
@@ -26,10 +27,11 @@ int RbackSave(CScriptEngine& engine, char* args) {
     if (existed) {
         journal.KeepFile(path);
         if (journal.GetBackupError()) return 0;
+    } else {
+        journal.NoteTemporaryFile(path);  // before the file is there: see NoteCreating
+        if (journal.GetBackupError()) return 0;
     }
-    const int saved = script.Save(path);
-    if (saved && !existed) journal.NoteTemporaryFile(path);
-    return saved;
+    return script.Save(path);
 }
 
 // rback_add line: records line, unchanged, as the newest undo line.
@@ -53,8 +55,17 @@ int RbackAddProc(CScriptEngine& engine, char* args) {
     }
     int first = 0, last = 0;
     engine.GetProcRange(name, &first, &last);
-    engine.GetRollbackScript().AddProcedure(engine.GetLines(), first, last,
-                                            firstLine.empty() ? nullptr : firstLine.c_str());
+    CRollbackScript& script = engine.GetRollbackScript();
+    const int before = script.GetLines().GetCount();
+    script.AddProcedure(engine.GetLines(), first, last,
+                        firstLine.empty() ? nullptr : firstLine.c_str());
+    // The journal keeps the copy without its "; " line, as AddProcedure takes it back.
+    std::vector<std::string> copied;
+    for (int i = before + 1; i < script.GetLines().GetCount(); ++i) {
+        const char* line = script.GetLines().GetAt(i);
+        copied.push_back(line ? line : "");
+    }
+    if (script.IsRecording()) engine.GetJournal().NoteProcedure(copied);
     return 1;
 }
 

@@ -2,9 +2,8 @@
 //
 // WHAT IT HOLDS
 //
-// An ordered list of records, appended in the order the backups are taken and kept in memory
-// only (the records themselves are never written to disk). The first character of a record
-// gives its kind:
+// An ordered list of records, appended in the order the backups are taken. The first
+// character of a record gives its kind:
 //
 //   "f" <path> 0x01 <backup path>      the file at path was moved to the backup file
 //   "d" <path>                         the empty directory at path was removed
@@ -13,6 +12,9 @@
 //                                      one value of the key: saved at offset (1) or absent (0)
 //   "n" <path>                         a file the run made that no undo line removes
 //   "m" <path>                         a parent folder that mkdir's chain made
+//   "c" <path>                         the run is about to make a file or folder at path,
+//                                      where nothing stands: replay removes what is there
+//   "k" <key>                          the same for a registry key: replay deletes its tree
 //
 // In a registry record, the flag is "1" when the key was saved with its whole subtree and
 // "0" for its own values only; offset is the byte position of the saved key block in the
@@ -23,11 +25,31 @@
 // THE FILES
 //
 // Backup files and the journal file lie in the system's temporary directory under unique
-// names with the prefix "kbx" (GetTempFileNameA). The journal file holds nothing but the
-// saved keys, one key block after another in the format of RegistryStream.h, each at the
-// offset its record names, and the single values of "v" records, each as its type, its size
-// and its bytes (three parts, the first two 32-bit numbers). It is opened without sharing and
-// delete-on-close: whatever happens to the process, closing the handle removes it.
+// names with the prefix "kbx" (GetTempFileNameA). The journal file is written ahead: every
+// record, and everything a rollback needs beside the records, is in it before the change it
+// protects is made, so that a run whose process was killed can be taken back by the next
+// start of the program (Adopt). It is opened without sharing, and deleted by Commit, Replay
+// and the destructor; only a process that ends without them leaves it behind. Its layout:
+//
+//   header  "TOLVJRN1", the owner's process id (32 bits), the owner's creation time
+//           (FILETIME, 64 bits): a process id alone may since belong to another process
+//   entry*  size (32 bits), then size bytes whose first character gives the kind:
+//     a record (kinds above)
+//     "B" <bytes>    a saved key block (format of RegistryStream.h), or a saved value as its
+//                    type, its size and its bytes (the first two 32-bit numbers); the offset
+//                    of its record points just after the "B"
+//     "+" / "-"      the newest file record's backup is complete / failed (name not ours)
+//     "u" <line>     an undo line, as recorded (each goes in front of the earlier ones)
+//     "p" <lines>    a procedure copied after the rollback procedure, lines split by LF
+//     "R"            the rollback's undo lines have run: only the records remain to replay
+//     "w" <as "v">   a value saved ahead of a change whose undo line takes it back: replayed
+//                    as a "v" record unless that undo line is the next entry
+//
+// Numbers are little-endian. A key block's size is written as 0xFFFFFFFF before the block
+// and set when the block is complete; reading stops at such an entry or at one that runs
+// past the end of the file, which only a process killed while writing leaves. A file record
+// without its "+" or "-" was being backed up when the process died: its backup is put back
+// only when the file is gone from its path (the move had finished), else it is deleted.
 //
 // STATES AND TRANSITIONS
 //
@@ -71,6 +93,13 @@
 //    failed is never replayed and its backup name never deleted (the name is no longer ours).
 // 8. Each record is replayed on its own: a failure or an exception in one does not stop the
 //    others.
+// 9. Written ahead: the journal file holds a record, and an undo line's "c", "k" or "w"
+//    entry, before the change it protects is made, and each undo line as soon as it is
+//    recorded. So at any instant the file alone takes the run back (Adopt, then the undo
+//    lines and Replay) to the state a rollback of the live process would give. Commit
+//    deletes the journal file before the backups: a process killed during Commit leaves
+//    spare backups, never a committed run to be undone. The entries reach the system with
+//    each write, which a killed process cannot undo; they are not forced to the disk.
 //
 // Every Win32 call goes through the Win32() table, so tests can fail the n-th call of a
 // backup or a replay and check guarantees 3 and 4 still hold.
@@ -97,6 +126,23 @@ constexpr char kRegistryRecord = 'r';
 constexpr char kValueRecord = 'v';
 constexpr char kTemporaryRecord = 'n';
 constexpr char kMadeFolderRecord = 'm';
+constexpr char kCreatingRecord = 'c';
+constexpr char kCreatingKeyRecord = 'k';
+// Entries of the journal file that are no records.
+constexpr char kBlockEntry = 'B';
+constexpr char kBackupDone = '+';
+constexpr char kBackupFailed = '-';
+constexpr char kUndoLineEntry = 'u';
+constexpr char kProcedureEntry = 'p';
+constexpr char kUndoLinesRanEntry = 'R';
+constexpr char kValueAheadEntry = 'w';
+constexpr char kMagic[] = "TOLVJRN1";
+constexpr size_t kMagicSize = 8;
+constexpr size_t kHeaderSize = kMagicSize + 4 + 8;
+constexpr DWORD kUnfinishedSize = 0xFFFFFFFF;
+// Written to the system at once, which a killed process cannot undo; forcing every entry to
+// the disk as well would cost an installation several times its time (see bench/).
+CRollbackJournal::WriteAhead gWriteAhead = CRollbackJournal::WriteAhead::kWritten;
 // Larger than any value the journal saves (a shared count, a list of restart-time work).
 constexpr DWORD kMaxSavedValueSize = 16u << 20;
 
@@ -133,6 +179,55 @@ bool IsInUseError(DWORD error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
+void PutNumber(std::string& out, DWORD value) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+DWORD NumberAt(const std::string& in, size_t at) {
+    DWORD value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(in[at + i]);
+    return value;
+}
+
+bool Exists(const std::string& path) {
+    return Win32().GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Whether the process that wrote a journal still runs: the same id with the same creation
+// time, since ids are given out again.
+bool OwnerRuns(DWORD id, const FILETIME& created) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+    if (!process) return false;
+    DWORD code = 0;
+    FILETIME start{}, exit{}, kernel{}, user{};
+    const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+                      GetProcessTimes(process, &start, &exit, &kernel, &user) &&
+                      CompareFileTime(&start, &created) == 0;
+    CloseHandle(process);
+    return runs;
+}
+
+// Deletes root\subkey with everything below it.
+void DeleteKeyTree(HKEY root, const std::string& subkey) {
+    std::vector<std::string> children;
+    {
+        tolv::RegKey key;
+        if (Win32().RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, key.Put()) !=
+            ERROR_SUCCESS) {
+            return;
+        }
+        char name[256];
+        DWORD size = sizeof name;
+        for (DWORD i = 0; Win32().RegEnumKeyExA(key.Get(), i, name, &size, nullptr, nullptr,
+                                                nullptr, nullptr) == ERROR_SUCCESS;
+             ++i, size = sizeof name) {
+            children.push_back(name);
+        }
+    }
+    for (const std::string& child : children) DeleteKeyTree(root, subkey + '\\' + child);
+    Win32().RegDeleteKeyA(root, subkey.c_str());
+}
+
 }  // namespace
 
 CRollbackJournal::CRollbackJournal() {
@@ -143,8 +238,46 @@ CRollbackJournal::~CRollbackJournal() {
     CloseFile();
 }
 
-void CRollbackJournal::CloseFile() {
+void CRollbackJournal::SetWriteAheadForBenchmark(WriteAhead mode) {
+    gWriteAhead = mode;
+}
+
+void CRollbackJournal::CloseFile(bool remove) {
+    if (!file_) return;
     file_.Reset();
+    if (remove && !fileName_.empty()) Win32().DeleteFileA(fileName_.c_str());
+}
+
+bool CRollbackJournal::Append(const std::string& entry) {
+    if (!file_ || writeFailed_) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (gWriteAhead == WriteAhead::kOff && entry[0] != kBlockEntry) return true;
+    std::string bytes;
+    bytes.reserve(4 + entry.size());
+    PutNumber(bytes, static_cast<DWORD>(entry.size()));
+    bytes += entry;
+    DWORD written = 0;
+    if (!Win32().WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                           nullptr) ||
+        written != bytes.size()) {
+        // A part-written entry ends what a recovery reads: nothing may follow it.
+        writeFailed_ = true;
+        if (GetLastError() == 0) SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    if (gWriteAhead == WriteAhead::kFlushed) FlushFileBuffers(file_.Get());
+    return true;
+}
+
+bool CRollbackJournal::AddRecord(std::string text, bool movedAside) {
+    if (!Append(text)) {
+        Fail(GetLastError());
+        return false;
+    }
+    records_.push_back(Record{std::move(text), movedAside});
+    return true;
 }
 
 void CRollbackJournal::Open() {
@@ -153,6 +286,8 @@ void CRollbackJournal::Open() {
     records_.clear();
     created_.clear();
     active_ = true;
+    writeFailed_ = false;
+    undoLinesRan_ = false;
 
     char buffer[MAX_PATH] = "";
     const DWORD length = Win32().GetTempPathA(MAX_PATH, buffer);
@@ -168,9 +303,124 @@ void CRollbackJournal::Open() {
     fileName_ = name;
     if (fileName_.empty()) return;
     file_.Reset(Win32().CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_TEMPORARY, nullptr));
+                                    FILE_ATTRIBUTE_TEMPORARY, nullptr));
     // CREATE_ALWAYS on the name GetTempFileNameA made: if it failed, that empty file stays.
-    if (!file_) Win32().DeleteFileA(name);
+    if (!file_) {
+        Win32().DeleteFileA(name);
+        return;
+    }
+    FILETIME created{}, exit{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exit, &kernel, &user);
+    ownerId_ = GetCurrentProcessId();
+    std::string header(kMagic, kMagicSize);
+    PutNumber(header, ownerId_);
+    PutNumber(header, created.dwLowDateTime);
+    PutNumber(header, created.dwHighDateTime);
+    DWORD written = 0;
+    // Without its header the file is no journal that a recovery would find: no backups.
+    if (!Win32().WriteFile(file_.Get(), header.data(), DWORD(header.size()), &written, nullptr) ||
+        written != header.size()) {
+        CloseFile();
+    }
+}
+
+bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
+    CloseFile();
+    records_.clear();
+    created_.clear();
+    active_ = false;
+    undoLinesRan_ = false;
+    // Opened without sharing: the journal of a run that goes on is open in its process.
+    tolv::FileHandle file(Win32().CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
+    const DWORD size = Win32().GetFileSize(file.Get(), nullptr);
+    if (size == INVALID_FILE_SIZE || size < kHeaderSize || size > (256u << 20)) return false;
+    std::string content(size, '\0');
+    DWORD read = 0;
+    if (!Win32().ReadFile(file.Get(), &content[0], size, &read, nullptr) || read != size ||
+        content.compare(0, kMagicSize, kMagic) != 0) {
+        return false;
+    }
+    const FILETIME created = {NumberAt(content, kMagicSize + 4), NumberAt(content, kMagicSize + 8)};
+    ownerId_ = NumberAt(content, kMagicSize);
+    if (OwnerRuns(ownerId_, created)) return false;
+    fileName_ = path;
+    tolv::SplitPath(path, &tempDirectory_, nullptr);
+    file_ = std::move(file);
+    ReadEntries(content, script);
+    return true;
+}
+
+void CRollbackJournal::ReadEntries(const std::string& content, KeptScript* script) {
+    int unsettled = -1;  // the file record whose "+" or "-" has not come yet
+    int ahead = -1;      // a value saved ahead of a change whose undo line has not come yet
+    for (size_t at = kHeaderSize; at + 4 <= content.size();) {
+        const DWORD size = NumberAt(content, at);
+        if (size == kUnfinishedSize || size > content.size() - at - 4) break;
+        std::string entry = content.substr(at + 4, size);
+        at += 4 + size;
+        if (entry.empty()) continue;
+        switch (entry[0]) {
+            case kBlockEntry:
+                break;
+            case kBackupDone:
+            case kBackupFailed:
+                if (unsettled >= 0) records_[unsettled].movedAside = entry[0] == kBackupDone;
+                unsettled = -1;
+                break;
+            case kUndoLineEntry:
+                // The undo line that follows a value saved ahead takes its change back.
+                if (ahead >= 0) records_.erase(records_.begin() + ahead);
+                ahead = -1;
+                script->undoLines.push_back(entry.substr(1));
+                break;
+            case kValueAheadEntry:
+                ahead = static_cast<int>(records_.size());
+                records_.push_back(Record{kValueRecord + entry.substr(1), false});
+                break;
+            case kProcedureEntry: {
+                std::vector<std::string> lines;
+                for (size_t from = 1;;) {
+                    const size_t end = entry.find('\n', from);
+                    lines.push_back(entry.substr(from, end - from));
+                    if (end == std::string::npos) break;
+                    from = end + 1;
+                }
+                script->procedures.push_back(std::move(lines));
+                break;
+            }
+            case kUndoLinesRanEntry:
+                undoLinesRan_ = true;
+                break;
+            default:
+                if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
+                unsettled = -1;
+                ahead = -1;
+                if (entry[0] == kFileRecord) unsettled = static_cast<int>(records_.size());
+                if (entry[0] == kCreatingRecord) created_.push_back(kFileRecord + entry.substr(1));
+                if (entry[0] == kCreatingKeyRecord)
+                    created_.push_back(kRegistryRecord + entry.substr(1));
+                records_.push_back(Record{std::move(entry), false});
+                break;
+        }
+    }
+    if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
+}
+
+void CRollbackJournal::SettleUnfinishedBackup(Record& record) {
+    const size_t separator = record.text.find(kSeparator);
+    if (separator == std::string::npos || separator + 1 == record.text.size()) return;
+    const std::string path = record.text.substr(1, separator - 1);
+    const std::string backup = record.text.substr(separator + 1);
+    const bool backupThere = Exists(backup);
+    // The move had finished when the file is gone from its path; anything else at the
+    // backup name is an empty name holder or a copy cut short, and the file is in place.
+    record.movedAside = backupThere && !Exists(path);
+    if (backupThere && !record.movedAside) {
+        MakeWritable(backup.c_str());
+        Win32().DeleteFileA(backup.c_str());
+    }
 }
 
 bool CRollbackJournal::WasCreated(const std::string& entry) const {
@@ -190,6 +440,52 @@ void CRollbackJournal::NoteCreatedKey(HKEY root, const char* subkey) {
     if (!rootName) return;
     const std::string entry = std::string(1, kRegistryRecord) + rootName + '\\' + subkey;
     if (active_ && !WasCreated(entry)) created_.push_back(entry);
+}
+
+int CRollbackJournal::NoteCreating(const char* path) {
+    backupError_ = 0;
+    if (!active_ || WasCreated(std::string(1, kFileRecord) + path)) return 1;
+    if (tolv::FileExists(path)) return 1;
+    NothingThere();
+    if (backupError_) return 0;
+    return AddRecord(std::string(1, kCreatingRecord) + path) ? 1 : 0;
+}
+
+int CRollbackJournal::NoteCreatingKey(HKEY root, const char* subkey) {
+    backupError_ = 0;
+    const char* rootName = tolv::RootKeyName(root);
+    if (!active_ || !rootName) return 1;
+    const std::string key = std::string(rootName) + '\\' + subkey;
+    if (WasCreated(std::string(1, kRegistryRecord) + key)) return 1;
+    // A key saved by this run stood before it: the run does not make it.
+    for (const Record& record : records_) {
+        const size_t separator = record.text.find(kSeparator);
+        if (record.text[0] == kRegistryRecord && separator != std::string::npos &&
+            EqualsNoCase(record.text.c_str() + separator + 1, key.c_str())) {
+            return 1;
+        }
+    }
+    tolv::RegKey probe;
+    const LONG opened = Win32().RegOpenKeyExA(root, subkey, 0, KEY_READ, probe.Put());
+    if (opened == ERROR_SUCCESS) return 1;
+    if (opened != ERROR_FILE_NOT_FOUND && opened != ERROR_PATH_NOT_FOUND)
+        return Fail(static_cast<DWORD>(opened));
+    return AddRecord(std::string(1, kCreatingKeyRecord) + key) ? 1 : 0;
+}
+
+void CRollbackJournal::NoteUndoLine(const char* text) {
+    if (active_) Append(kUndoLineEntry + std::string(text ? text : ""));
+}
+
+void CRollbackJournal::NoteProcedure(const std::vector<std::string>& lines) {
+    if (!active_) return;
+    std::string entry(1, kProcedureEntry);
+    for (size_t i = 0; i < lines.size(); ++i) entry += (i ? "\n" : "") + lines[i];
+    Append(entry);
+}
+
+void CRollbackJournal::NoteUndoLinesRan() {
+    Append(std::string(1, kUndoLinesRanEntry));
 }
 
 int CRollbackJournal::NothingThere() {
@@ -235,20 +531,28 @@ int CRollbackJournal::BackupFile(const char* path) {
         return Win32().DeleteFileA(path) ? 1 : 0;
     }
 
-    Record record;
     int result = 0;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         // A directory that still holds something is not removed, and needs no backup: it
         // stays where it is.
-        record.text = std::string(1, kDirectoryRecord) + path;
-        result = Win32().RemoveDirectoryA(path) ? 1 : 0;
-        records_.push_back(std::move(record));
-        return result;
+        if (!AddRecord(std::string(1, kDirectoryRecord) + path)) return 0;
+        return Win32().RemoveDirectoryA(path) ? 1 : 0;
     }
     const std::string backup = NewBackupName();
-    record.text = std::string(1, kFileRecord) + path + kSeparator + backup;
     DWORD error = GetLastError();
-    if (!backup.empty()) {
+    if (backup.empty()) {
+        // Nothing was moved and no name taken: kept in the list only, never replayed.
+        records_.push_back(Record{std::string(1, kFileRecord) + path + kSeparator, false});
+        return Fail(error);
+    }
+    // Written before the move (and before the empty file holding the name goes), so that a
+    // process killed from here on leaves a journal that finds the file.
+    if (!AddRecord(std::string(1, kFileRecord) + path + kSeparator + backup)) {
+        Win32().DeleteFileA(backup.c_str());
+        return 0;
+    }
+    Record& record = records_.back();
+    {
         const bool placeholderGone = Win32().DeleteFileA(backup.c_str()) != FALSE;
         result = Win32().MoveFileA(path, backup.c_str()) ? 1 : 0;
         error = GetLastError();
@@ -271,8 +575,9 @@ int CRollbackJournal::BackupFile(const char* path) {
         if (!record.movedAside && !placeholderGone) Win32().DeleteFileA(backup.c_str());
     }
     RunNote("backup of %s: %s", path, result ? "done" : "failed");
-    records_.push_back(std::move(record));
-    if (!records_.back().movedAside && error != 0) Fail(error);
+    const bool movedAside = record.movedAside;
+    if (!Append(std::string(1, movedAside ? kBackupDone : kBackupFailed))) Fail(GetLastError());
+    if (!movedAside && error != 0) Fail(error);
     return result;
 }
 
@@ -283,17 +588,21 @@ int CRollbackJournal::KeepFile(const char* path) {
     if (WasCreated(std::string(1, kFileRecord) + path)) return 1;
     const std::string backup = NewBackupName();
     if (backup.empty()) return Fail(GetLastError());
+    if (!AddRecord(std::string(1, kFileRecord) + path + kSeparator + backup)) {
+        Win32().DeleteFileA(backup.c_str());
+        return 0;
+    }
     // The copy replaces the empty file that holds the name.
     if (!Win32().CopyFileA(path, backup.c_str(), FALSE)) {
         const DWORD error = GetLastError();
         MakeWritable(backup.c_str());
         Win32().DeleteFileA(backup.c_str());
+        records_.pop_back();
+        Append(std::string(1, kBackupFailed));
         return Fail(error);
     }
-    Record record;
-    record.text = std::string(1, kFileRecord) + path + kSeparator + backup;
-    record.movedAside = true;
-    records_.push_back(std::move(record));
+    records_.back().movedAside = true;
+    if (!Append(std::string(1, kBackupDone))) return Fail(GetLastError());
     return 1;
 }
 
@@ -302,13 +611,24 @@ void CRollbackJournal::NoteTemporaryFile(const char* path) {
 }
 
 void CRollbackJournal::AddPathRecord(char kind, const char* path) {
+    backupError_ = 0;
     if (!active_ || !path || !*path) return;
-    Record record;
-    record.text = std::string(1, kind) + path;
-    records_.push_back(std::move(record));
+    // Kept in the list even when the journal file refuses it: a rollback of this process
+    // still needs it. The backup error tells the caller that a killed run would not.
+    std::string text = std::string(1, kind) + path;
+    if (!Append(text)) Fail(GetLastError());
+    records_.push_back(Record{std::move(text), false});
 }
 
 int CRollbackJournal::BackupRegistryValue(HKEY root, const char* subkey, const char* name) {
+    return SaveValue(root, subkey, name, true);
+}
+
+int CRollbackJournal::SaveValueAhead(HKEY root, const char* subkey, const char* name) {
+    return SaveValue(root, subkey, name, false);
+}
+
+int CRollbackJournal::SaveValue(HKEY root, const char* subkey, const char* name, bool keep) {
     backupError_ = 0;
     if (!active_) return 1;
     const char* rootName = tolv::RootKeyName(root);
@@ -343,24 +663,19 @@ int CRollbackJournal::BackupRegistryValue(HKEY root, const char* subkey, const c
     }
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return Fail(static_cast<DWORD>(rc));
 
-    const DWORD offset = Win32().SetFilePointer(file_.Get(), 0, nullptr, FILE_CURRENT);
+    DWORD offset = Win32().SetFilePointer(file_.Get(), 0, nullptr, FILE_CURRENT);
     if (offset == INVALID_SET_FILE_POINTER) return Fail(GetLastError());
     if (existed) {
-        const DWORD header[2] = {type, static_cast<DWORD>(data.size())};
-        DWORD written = 0;
-        if (!Win32().WriteFile(file_.Get(), header, sizeof header, &written, nullptr) ||
-            written != sizeof header ||
-            (!data.empty() &&
-             (!Win32().WriteFile(file_.Get(), data.data(), DWORD(data.size()), &written, nullptr) ||
-              written != data.size()))) {
-            return Fail(GetLastError());
-        }
+        std::string block(1, kBlockEntry);
+        PutNumber(block, type);
+        PutNumber(block, static_cast<DWORD>(data.size()));
+        block.append(reinterpret_cast<const char*>(data.data()), data.size());
+        if (!Append(block)) return Fail(GetLastError());
+        offset += 5;  // after the entry's size and kind
     }
-    Record record;
-    record.text = std::string(1, kValueRecord) + (existed ? '1' : '0') + LowerHex(offset) +
-                  kSeparator + entry;
-    records_.push_back(std::move(record));
-    return 1;
+    const std::string text = (existed ? "1" : "0") + LowerHex(offset) + kSeparator + entry;
+    if (keep) return AddRecord(kValueRecord + text) ? 1 : 0;
+    return Append(kValueAheadEntry + text) ? 1 : Fail(GetLastError());
 }
 
 int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtree) {
@@ -393,23 +708,50 @@ int CRollbackJournal::BackupRegistryKey(HKEY root, const char* subkey, int subtr
 
     const DWORD offset = file_ ? Win32().SetFilePointer(file_.Get(), 0, nullptr, FILE_CURRENT)
                                : INVALID_SET_FILE_POINTER;
-    if (!file_) return Fail(ERROR_INVALID_HANDLE);
+    if (!file_ || writeFailed_) return Fail(ERROR_INVALID_HANDLE);
     if (offset == INVALID_SET_FILE_POINTER) return Fail(GetLastError());
-    Record record;
-    record.text = std::string(1, kRegistryRecord) + wanted + LowerHex(offset) + kSeparator + key;
-    records_.push_back(std::move(record));
     RunNote("backup of registry key %s", key.c_str());
+    // The block is streamed into a "B" entry whose size is known only at its end.
+    std::string start;
+    PutNumber(start, kUnfinishedSize);
+    start += kBlockEntry;
+    DWORD written = 0;
+    if (!Win32().WriteFile(file_.Get(), start.data(), DWORD(start.size()), &written, nullptr) ||
+        written != start.size()) {
+        writeFailed_ = true;
+        return Fail(GetLastError());
+    }
     const DWORD error = tolv::SaveRegTree(root, subkey, file_.Get(), subtree != 0);
-    if (error == 0) return 1;
-    // The command will not make its change, so nothing needs restoring; a part-written
-    // block must not be replayed, and the next backup writes over it.
-    records_.pop_back();
-    Win32().SetFilePointer(file_.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN);
-    return Fail(error);
+    if (!FinishBlock(offset)) return Fail(GetLastError());
+    // A block that failed is never replayed: the command will not make its change.
+    if (error != 0) return Fail(error);
+    const std::string text =
+        std::string(1, kRegistryRecord) + wanted + LowerHex(offset + 5) + kSeparator + key;
+    return AddRecord(text) ? 1 : 0;
+}
+
+bool CRollbackJournal::FinishBlock(DWORD start) {
+    const DWORD end = Win32().SetFilePointer(file_.Get(), 0, nullptr, FILE_CURRENT);
+    std::string size;
+    PutNumber(size, end - start - 4);
+    DWORD written = 0;
+    if (end == INVALID_SET_FILE_POINTER ||
+        Win32().SetFilePointer(file_.Get(), static_cast<LONG>(start), nullptr, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER ||
+        !Win32().WriteFile(file_.Get(), size.data(), 4, &written, nullptr) || written != 4 ||
+        Win32().SetFilePointer(file_.Get(), static_cast<LONG>(end), nullptr, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER) {
+        writeFailed_ = true;
+        return false;
+    }
+    return true;
 }
 
 int CRollbackJournal::Commit() {
     active_ = false;
+    // The journal goes first: once it is gone no start of the program takes this run back,
+    // and a process killed now leaves spare backups rather than a half-undone installation.
+    CloseFile();
     for (const Record& record : records_) {
         if (record.text.empty() || record.text[0] != kFileRecord || !record.movedAside) continue;
         const size_t separator = record.text.find(kSeparator);
@@ -419,7 +761,6 @@ int CRollbackJournal::Commit() {
         MakeWritable(backup.c_str());
         Win32().DeleteFileA(backup.c_str());
     }
-    CloseFile();
     return 1;
 }
 
@@ -457,6 +798,10 @@ void CRollbackJournal::ReplayRecord(const Record& record) {
         case kMadeFolderRecord:
             Win32().RemoveDirectoryA(text.c_str() + 1);  // only when empty again
             break;
+        case kCreatingRecord:
+        case kCreatingKeyRecord:
+            ReplayCreated(text);
+            break;
         case kTemporaryRecord: {
             MakeWritable(text.c_str() + 1);
             Win32().DeleteFileA(text.c_str() + 1);
@@ -470,6 +815,26 @@ void CRollbackJournal::ReplayRecord(const Record& record) {
         default:
             break;
     }
+}
+
+void CRollbackJournal::ReplayCreated(const std::string& text) {
+    const char* target = text.c_str() + 1;
+    if (text[0] == kCreatingRecord) {
+        const DWORD attributes = Win32().GetFileAttributesA(target);
+        if (attributes == INVALID_FILE_ATTRIBUTES) return;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Win32().RemoveDirectoryA(target);  // only when empty
+            return;
+        }
+        MakeWritable(target);
+        Win32().DeleteFileA(target);
+        return;
+    }
+    const char* backslash = std::strchr(target, '\\');
+    if (!backslash) return;
+    const HKEY root =
+        tolv::RootKeyFromName(std::string_view(target, static_cast<size_t>(backslash - target)));
+    if (root) DeleteKeyTree(root, backslash + 1);
 }
 
 void CRollbackJournal::ReplayFile(const Record& record) {

@@ -23,15 +23,31 @@ public:
     };
 
     CRollbackJournal();
-    // Closes (and so deletes) the journal file if it is still open. Backup files of a run
-    // that was neither committed nor replayed stay where they are.
+    // Closes and deletes the journal file if it is still open. Backup files of a run that
+    // was neither committed nor replayed stay where they are.
     ~CRollbackJournal();
     CRollbackJournal(const CRollbackJournal&) = delete;
     CRollbackJournal& operator=(const CRollbackJournal&) = delete;
 
-    // Starts a journal: active, temporary directory known, journal file created. A journal
-    // file that cannot be created is not reported here; every later BackupRegistryKey fails.
+    // Starts a journal: active, temporary directory known, journal file created with this
+    // process as its owner. A journal file that cannot be created is not reported here;
+    // every later backup fails.
     void Open();
+    // What a journal file keeps of the rollback script: the undo lines, oldest first, and
+    // the lines of each procedure copied after the rollback procedure.
+    struct KeptScript {
+        std::vector<std::string> undoLines;
+        std::vector<std::vector<std::string>> procedures;
+    };
+    // Takes over the journal file at path when its owner process is gone: this journal then
+    // holds its records (inactive, ready for Replay) and script what it kept of the rollback
+    // script. False, with the file left alone, when it is no journal, or is open or owned by
+    // a running process.
+    bool Adopt(const std::string& path, KeptScript* script);
+    // The owner of an adopted journal, for the log.
+    DWORD GetOwnerProcessId() const { return ownerId_; }
+    // An adopted journal whose rollback had run its undo lines already: only Replay remains.
+    bool UndoLinesRan() const { return undoLinesRan_; }
     // Frees path for a change: moves the file at path to a backup file, or removes the
     // (empty) directory at path, and records it. Nonzero when that worked or the journal is
     // not active; 0 when nothing is at path (nothing recorded) or the move or removal
@@ -50,6 +66,19 @@ public:
     // journal is not active.
     void NoteCreatedPath(const char* path);
     void NoteCreatedKey(HKEY root, const char* subkey);
+    // Written ahead of a change that makes something where nothing stands, so that a run
+    // killed after the change takes it away again: the file or folder at path, the key
+    // root\subkey. Nothing is noted when something stands there, when the run made it
+    // already, or while the journal is not active. 0, with GetBackupError, when it could not
+    // be written or it is unknown whether something stands there: the change must not be made.
+    int NoteCreating(const char* path);
+    int NoteCreatingKey(HKEY root, const char* subkey);
+    // What the rollback script records, kept in the journal file for a run that is killed:
+    // an undo line; the lines of a copied procedure (without its "; " line); and the end of
+    // the rollback's undo lines.
+    void NoteUndoLine(const char* text);
+    void NoteProcedure(const std::vector<std::string>& lines);
+    void NoteUndoLinesRan();
     // The Windows error of the last BackupFile, KeepFile, BackupRegistryKey or
     // BackupRegistryValue: 0 when it saved what was there, found nothing to save, was covered
     // by an earlier record or the journal is off. Nonzero means the state before the change
@@ -63,9 +92,14 @@ public:
     // back or deletes it. For values that the commands change without an undo line of their
     // own: shared counts that del lowers, the list of restart-time file operations.
     int BackupRegistryValue(HKEY root, const char* subkey, const char* name);
+    // Saves one value into the journal file only, ahead of a change whose undo line, recorded
+    // right after it, takes it back (regChangeRef): a run killed before that undo line gets
+    // the value back; otherwise the value is left to the undo line.
+    int SaveValueAhead(HKEY root, const char* subkey, const char* name);
     // A file the run made that no undo line removes (a temporary file for work at the next
     // restart, a saved rollback script): kept by Commit, deleted by Replay, together with its
-    // folder when the run made that folder and it is empty now.
+    // folder when the run made that folder and it is empty now. Noted before the file is
+    // made; GetBackupError then tells whether the journal file holds it.
     void NoteTemporaryFile(const char* path);
     // A parent folder that a folder chain made on the way to the folder of an undo line:
     // Replay removes it when it is empty.
@@ -85,6 +119,12 @@ public:
     const std::string& GetFileName() const { return fileName_; }
     bool HasFile() const { return file_.IsValid(); }
 
+    // For the benchmark only: whether the records and notes are written ahead (kOff keeps
+    // only the saved keys and values in the file, as a journal that is not written ahead),
+    // and whether each entry is then forced to the disk too (kFlushed).
+    enum class WriteAhead { kOff, kWritten, kFlushed };
+    static void SetWriteAheadForBenchmark(WriteAhead mode);
+
 private:
     void ReplayRecord(const Record& record);
     void ReplayFile(const Record& record);
@@ -94,9 +134,23 @@ private:
     std::string NewBackupName();
     int Fail(DWORD error);
     int NothingThere();
-    void CloseFile();
+    // Closes the journal file; with remove, deletes it too.
+    void CloseFile(bool remove = true);
+    // Appends one entry (size and bytes) to the journal file and flushes it; false, with
+    // the error as the backup error, when that failed: nothing it protects may be changed.
+    bool Append(const std::string& entry);
+    // Appends a record to the list and to the journal file; false when it could not be
+    // written (the record is not added).
+    bool AddRecord(std::string text, bool movedAside = false);
+    void ReplayCreated(const std::string& text);
+    int SaveValue(HKEY root, const char* subkey, const char* name, bool keep);
+    // Sets the size of the key block entry that starts at start and ends here.
+    bool FinishBlock(DWORD start);
+    // A file record that was being backed up when its process died: see the format.
+    void SettleUnfinishedBackup(Record& record);
     // A record of kind for path, while the journal is active.
     void AddPathRecord(char kind, const char* path);
+    void ReadEntries(const std::string& content, KeptScript* script);
 
     bool WasCreated(const std::string& entry) const;
 
@@ -108,4 +162,8 @@ private:
     tolv::FileHandle file_;
     bool active_ = false;
     DWORD backupError_ = 0;
+    DWORD ownerId_ = 0;
+    // A write to the journal file failed: nothing more is appended, and no backup succeeds.
+    bool writeFailed_ = false;
+    bool undoLinesRan_ = false;
 };

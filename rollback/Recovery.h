@@ -1,0 +1,12 @@
+// Taking back, at the start of the program, the runs whose process was killed: their
+// journals are still in the temporary directory, written ahead of every change they made.
+#pragma once
+
+class CInstallHost;
+
+// Rolls back the run of every journal in the temporary directory whose process is gone,
+// exactly as a failed run is rolled back: its undo lines, then its backups newest first;
+// then its journal is deleted. A journal still open or whose process still runs is left
+// alone. host answers what the undo lines ask. Returns the number of runs rolled back;
+// never throws.
+int RecoverKilledRuns(CInstallHost& host);
