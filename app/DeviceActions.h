@@ -5,3 +5,7 @@
 
 int InstallDevice(const char* path, int interactive);
 int UninstallDevice(const char* deviceName, int interactive);
+// Takes back every installation and uninstallation whose process was killed before it
+// ended (see rollback/Recovery.h); with interactive, says so in a message box when there
+// was one.
+void RecoverInterruptedRuns(int interactive);

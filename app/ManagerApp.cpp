@@ -1,5 +1,6 @@
 #include "app/ManagerApp.h"
 
+#include "app/DeviceActions.h"
 #include "app/Language.h"
 #include "console/DeviceListDlg.h"
 #include "install/InstallLog.h"
@@ -79,7 +80,11 @@ BOOL CManagerApp::InitInstance() {
     }
 
     OpenInstallLog(m_lpCmdLine);
-    if (m_lpCmdLine && *m_lpCmdLine) {
+    const bool commandLine = m_lpCmdLine && *m_lpCmdLine;
+    // Only now, with the library held exclusively: no other run can be going on, and a run
+    // killed earlier is taken back before anything else is done.
+    RecoverInterruptedRuns(commandLine ? 0 : 1);
+    if (commandLine) {
         gExitCode = RunCommandLine(m_lpCmdLine);
     } else {
         CDeviceListDlg mainWindow;

@@ -15,6 +15,7 @@
 #include "install/InstallLog.h"
 #include "install/SilentInstallHost.h"
 #include "resources/resource.h"
+#include "rollback/Recovery.h"
 
 #include <string>
 
@@ -183,6 +184,12 @@ int InstallDevice(const char* path, int interactive) {
         RollBackQuietly(engine);
         throw;
     }
+}
+
+void RecoverInterruptedRuns(int interactive) {
+    CSilentInstallHost host(kReplace);
+    if (RecoverKilledRuns(host) > 0 && interactive)
+        ShowMessage(LangString(IDS_RUN_TAKEN_BACK), MB_ICONINFORMATION);
 }
 
 int UninstallDevice(const char* deviceName, int interactive) {

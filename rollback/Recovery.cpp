@@ -12,22 +12,30 @@
 
 namespace {
 
-// The names of the files that may be journals: the journal and its backups share the
-// prefix, and only a journal starts with its header.
-std::vector<std::string> CandidateJournals() {
-    std::vector<std::string> paths;
+// The files of the temporary directory with the prefix (the journal's "kbx", or "ktx" of the
+// files copy stages for the next restart): journals (only they start with the journal's
+// header), backups, staged files, and empty files that hold a name.
+void ListRunFiles(const char* prefix, std::vector<std::string>* files,
+                  std::vector<std::string>* empty) {
     char temp[MAX_PATH] = "";
     const DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH) return paths;
+    if (length == 0 || length >= MAX_PATH) return;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(temp) + "kbx*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return paths;
+    HANDLE search = FindFirstFileA((temp + std::string(prefix) + "*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeLow > 0)
-            paths.push_back(std::string(temp) + found.cFileName);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const bool isEmpty = found.nFileSizeLow == 0 && found.nFileSizeHigh == 0;
+        (isEmpty ? empty : files)->push_back(std::string(temp) + found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    return paths;
+}
+
+// A journal is held open, unshared, for as long as its run goes on.
+bool OpenElsewhere(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 // Whether the file at path was the journal of a killed run, now rolled back.
@@ -62,13 +70,28 @@ bool RecoverRun(CInstallHost& host, const std::string& path) {
 }  // namespace
 
 int RecoverKilledRuns(CInstallHost& host) {
+    std::vector<std::string> files, empty, staged;
+    ListRunFiles("kbx", &files, &empty);
+    ListRunFiles("ktx", &staged, &empty);
     int recovered = 0;
-    for (const std::string& path : CandidateJournals()) {
+    bool runGoesOn = false;
+    for (const std::string& path : files) {
         try {
-            if (RecoverRun(host, path)) ++recovered;
+            if (RecoverRun(host, path)) {
+                ++recovered;
+            } else if (OpenElsewhere(path)) {
+                runGoesOn = true;
+            }
         } catch (...) {
             // Out of memory for one journal: the next start tries again.
+            runGoesOn = true;
         }
+    }
+    // A process killed between taking a name and writing it into its journal leaves an
+    // empty file. While no run goes on, no empty file is a backup anyone will need (a run
+    // that ended took its backups back or threw them away).
+    if (!runGoesOn) {
+        for (const std::string& path : empty) DeleteFileA(path.c_str());
     }
     return recovered;
 }

@@ -7,6 +7,7 @@ class CInstallHost;
 // Rolls back the run of every journal in the temporary directory whose process is gone,
 // exactly as a failed run is rolled back: its undo lines, then its backups newest first;
 // then its journal is deleted. A journal still open or whose process still runs is left
-// alone. host answers what the undo lines ask. Returns the number of runs rolled back;
-// never throws.
+// alone; while one is there, nothing else is touched either. Otherwise the empty files a
+// killed run left holding backup names are deleted too. host answers what the undo lines
+// ask. Returns the number of runs rolled back; never throws.
 int RecoverKilledRuns(CInstallHost& host);
