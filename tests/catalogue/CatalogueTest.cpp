@@ -16,6 +16,7 @@
 #include "engine/ScriptEngine.h"
 #include "engine/Tokenizer.h"
 #include "install/SilentInstallHost.h"
+#include "rollback/Recovery.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
 #include "tests/common/ChildProcess.h"
@@ -477,6 +478,40 @@ int Faults(CScriptEngine& engine, char* args) {
     engine.SetVarInt("faultsRun", calls + 1);
     return lost;
 }
+// kills proc[, file[, arguments]]: as faults, but each run is a process of its own (killchild)
+// that ends at its n-th call, for n in steps that make about 20 runs; after each, the
+// recovery of the program's start takes the run back, and the machine is compared with the
+// snapshot. The result is the number of runs it differed after; their n go to $killsLost,
+// the number of runs to $killsRun.
+int Kills(CScriptEngine& engine, char* args) {
+    const char *proc = nullptr, *file = nullptr, *arguments = nullptr;
+    ParseArgs(engine, args, nullptr, "sSS", &proc, &file, &arguments);
+    const std::string path = file && *file ? file : engine.GetScriptPath();
+    std::string argument;  // quotes escaped for the child's command line
+    for (const char* c = arguments ? arguments : ""; *c; ++c)
+        argument += *c == '"' ? std::string("\\\"") : std::string(1, *c);
+    const std::string tail = " " + gSandbox->roots.Path() + " \"" + gSandbox->folder.Path() +
+                             "\" \"" + path + "\" " + proc +
+                             (arguments ? " \"" + argument + "\"" : "");
+    const int calls = ChildProcess("killchild.exe", "0" + tail).ExitCode();
+    std::string lostAt;
+    int runs = 0, lost = 0;
+    for (int n = 1; n <= calls; n += std::max(1, calls / 20)) {
+        if (ChildProcess("killchild.exe", std::to_string(n) + tail).ExitCode() !=
+            FailureInjector::kKilled) {
+            return -1;
+        }
+        RecoverKilledRuns(engine.GetHost());
+        ++runs;
+        if (gSandbox->Machine() != gSandbox->snapshot) {
+            ++lost;
+            lostAt += (lostAt.empty() ? "" : ",") + std::to_string(n);
+        }
+    }
+    engine.SetVar("killsLost", lostAt.c_str());
+    engine.SetVarInt("killsRun", runs);
+    return lost;
+}
 int Tmp(CScriptEngine& engine, char* args) {
     const char* path = nullptr;
     ParseArgs(engine, args, nullptr, "s", &path);
@@ -532,7 +567,7 @@ const ScriptCommand kTestCommands[] = {
     {"event", Event},         {"filetime", FileTime},
     {"answer", Answer},       {"cancel", Cancel},
     {"faults", Faults},       {"tmp", Tmp},
-    {nullptr, nullptr},
+    {"kills", Kills},         {nullptr, nullptr},
 };
 
 void Sandbox::Prepare(CScriptEngine& engine) {

@@ -29,6 +29,8 @@ public:
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TolvarinTests");  // only when empty
     }
     ScratchRegistry(const ScratchRegistry&) = delete;
+    // The key under HKEY_CURRENT_USER whose subkeys 0..3 stand for the roots.
+    const std::string& Path() const { return m_path; }
     ScratchRegistry& operator=(const ScratchRegistry&) = delete;
 
     // Writes a value under the redirected HKEY_LOCAL_MACHINE, creating the key.

@@ -168,10 +168,13 @@ inline void DumpKey(HKEY root, const std::string& subkey, std::vector<std::strin
 // and makes the failAt-th one (1-based; 0 never) fail without doing anything: files and
 // directories with ERROR_ACCESS_DENIED as last error, registry calls returning it. Closing
 // calls pass through uncounted: a handle that stays open is not a failure anyone handles.
+// With kill, the failAt-th call ends the process instead (exit code kKilled), as a power cut
+// or the task manager would.
 class FailureInjector {
 public:
-    explicit FailureInjector(int failAt = 0) {
-        State() = {0, failAt};
+    static constexpr int kKilled = 77;
+    explicit FailureInjector(int failAt = 0, bool kill = false) {
+        State() = {0, failAt, kill};
         using W = tolv::Win32Calls;
         Swap<kZero, &W::ReadFile, &W::WriteFile, &W::GetFileTime, &W::SetFileTime,
              &W::SetFileAttributesA, &W::DeleteFileA, &W::MoveFileA, &W::MoveFileExA,
@@ -194,9 +197,10 @@ private:
     struct Counters {
         int calls;
         int failAt;
+        bool kill;
     };
     static Counters& State() {
-        static Counters counters{0, 0};
+        static Counters counters{0, 0, false};
         return counters;
     }
     static bool Tick() { return ++State().calls == State().failAt; }
@@ -211,6 +215,7 @@ private:
     struct Counted<Member, Kind> {
         static R WINAPI Call(A... args) {
             if (!Tick()) return (tolv::RealWin32().*Member)(args...);
+            if (State().kill) TerminateProcess(GetCurrentProcess(), kKilled);
             if constexpr (Kind == kRegError) {
                 return R(ERROR_ACCESS_DENIED);
             } else {
