@@ -1,7 +1,12 @@
 // tolvarin.exe /i and /u as real processes and the log they write: what a failed
 // installation and "/u *" leave in it, the trace level, the registry switch, and a log that
 // cannot be opened. No display: a message box returns at once instead of waiting.
+// Before the flows' support, whose ReadFile would make the Win32 call table's ambiguous.
+#include "tests/rollback/RollbackTestSupport.h"
 #include "tests/install/InstallTestSupport.h"
+
+#include "install/SilentInstallHost.h"
+#include "rollback/Recovery.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +147,70 @@ TEST_F(LogTest, VendorExampleInstallsAndUninstalls) {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, record.c_str());  // whatever a failure above left
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Obrix Vendor");
     RemoveTree(vendor);
+}
+
+// A run killed part-way is taken back by the next start of tolvarin.exe, whatever its
+// command line, and the log says so.
+TEST_F(LogTest, AKilledInstallationIsTakenBackByTheNextStart) {
+    TempFolder temp;  // the journal stays in a temporary folder of its own
+    folder.Write("payload.txt", "driver");
+    const std::string old = folder.Write("old.txt", "old");
+    const std::string run =
+        " - - " +
+        folder.Write(
+            "setup.pxf",
+            Identify("TolvLogB") + Lines({"proc Install", "  copy \"payload.txt\", " + Quoted(old),
+                                          "  regSZ HKLM, " + Quoted(DeviceKey("TolvLogB")) +
+                                              ", \"DriverDll\", " + Quoted(old),
+                                          "endp"})) +
+        " Install";
+    const int calls = ChildProcess("killchild.exe", "0" + run).ExitCode();
+    ASSERT_GT(calls, 10);
+    ASSERT_EQ(FailureInjector::kKilled,
+              ChildProcess("killchild.exe", std::to_string(calls - 1) + run).ExitCode());
+    ASSERT_EQ("driver", ReadFile(old));  // killed with changes made
+
+    EXPECT_EQ(1, RunTolvarin("/u TolvTestNoSuchDevice"));
+    EXPECT_EQ("old", ReadFile(old));
+    EXPECT_FALSE(KeyExists(DeviceKey("TolvLogB")));
+    EXPECT_TRUE(temp.TempFiles().empty());
+    ExpectInOrder({"tolvarin started: command line \"/u TolvTestNoSuchDevice",
+                   "rolling back the run of process", "uninstall device TolvTestNoSuchDevice"});
+}
+
+// The Device library's exclusive mode keeps a second process from installing while the
+// first one does; the first one's journal, open, is left alone by a recovery meanwhile.
+TEST_F(LogTest, ASecondProcessCannotInstallWhileTheFirstDoes) {
+    TempFolder temp;
+    HANDLE hold = CreateEventA(nullptr, TRUE, FALSE, "TolvTestHoldInstall");
+    const std::string started = folder / "started.txt";
+    auto setup = [&](const char* name, const char* device, const std::string& tail) {
+        return folder.Write(
+            name, Identify(device) +
+                      Lines({"proc Install",
+                             "  regSZ HKLM, " + Quoted(DeviceKey(device)) + ", \"Comment\", \"x\"",
+                             tail, "endp"}));
+    };
+    const std::string first =
+        setup("first.pxf", "TolvLogA",
+              "  run " + Quoted(BinDir() + "\\runprobe.exe 0 " + started + " TolvTestHoldInstall"));
+    {
+        ChildProcess running("tolvarin.exe", "/i " + first);
+        for (int i = 0; i < 600 && !FileExists(started); ++i) Sleep(100);
+        ASSERT_TRUE(FileExists(started));
+        // Refused at start-up with the library's message; start-up leaves the exit code at
+        // the framework's 0 then, since only the command-line action sets it.
+        EXPECT_EQ(0, RunTolvarin("/i " + setup("second.pxf", "TolvLogC", "")));
+        CSilentInstallHost host;
+        EXPECT_EQ(0, RecoverKilledRuns(host));
+        EXPECT_EQ(1u, temp.TempFiles().size());  // the first run's journal
+        SetEvent(hold);
+        EXPECT_EQ(0, running.ExitCode());
+    }
+    CloseHandle(hold);
+    EXPECT_TRUE(KeyExists(DeviceKey("TolvLogA")));
+    EXPECT_FALSE(KeyExists(DeviceKey("TolvLogC")));
+    EXPECT_TRUE(temp.TempFiles().empty());
 }
 
 }  // namespace
