@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/MessageBoxRecorder.h"
+#include "tests/common/ScratchFolder.h"
 #include "tests/common/ScratchRegistry.h"
 #include "tests/common/WhileModal.h"
 
@@ -53,6 +54,38 @@ TEST(StartupTest, AnEmptyCommandLineRunsTheMainWindowUntilItCloses) {
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(PX_OK, pxInitLibrary(PX_INIT_EXCLUSIVE));  // the window's run closed the library
     pxDoneLibrary();
+}
+
+// A run killed part-way is taken back before the main window opens, and a box says so.
+TEST(StartupTest, AKilledRunIsTakenBackBeforeTheWindowOpensWithAMessage) {
+    ScratchRegistry registry;
+    ScratchRegistry::SetString("SOFTWARE\\Obrix", "Language", "eng");
+    ScratchFolder folder;
+    CreateDirectoryA((folder / "tmp").c_str(), nullptr);
+    SetEnvironmentVariableA("TMP", (folder / "tmp").c_str());
+    const std::string run =
+        " - - " +
+        folder.Write("made.pxf", ";OBRIX_INST_FILE\r\nproc Install\r\nmkdir \"" + folder / "made" +
+                                     "\", f\r\nendp\r\n") +
+        " Install";
+    const int calls = ChildProcess("killchild.exe", "0" + run).ExitCode();
+    ChildProcess("killchild.exe", std::to_string(calls) + run).ExitCode();
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder / "made").c_str()));
+
+    MessageBoxRecorder boxes;
+    CManagerApp app;
+    bool windowAfterBox = false;
+    WhileModal close([&](HWND window) {
+        windowAfterBox = boxes.boxes.size() == 1;
+        Click(window, IDOK);
+    });
+    EXPECT_EQ(0, app.Run(GetModuleHandleW(nullptr), ""));
+    SetEnvironmentVariableA("TMP", nullptr);
+    EXPECT_TRUE(windowAfterBox);
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(UINT(MB_ICONINFORMATION), boxes.boxes[0].flags);
+    EXPECT_EQ(0u, boxes.boxes[0].text.find(L"Tolvarin was ended before it had finished"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder / "made").c_str()));
 }
 
 TEST(ReportErrorTest, ShowsTheLibrarysOrTheSystemsTextWithTheHandIcon) {
