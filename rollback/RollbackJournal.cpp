@@ -242,10 +242,10 @@ void CRollbackJournal::SetWriteAheadForBenchmark(WriteAhead mode) {
     gWriteAhead = mode;
 }
 
-void CRollbackJournal::CloseFile(bool remove) {
+void CRollbackJournal::CloseFile() {
     if (!file_) return;
     file_.Reset();
-    if (remove && !fileName_.empty()) Win32().DeleteFileA(fileName_.c_str());
+    if (!fileName_.empty()) Win32().DeleteFileA(fileName_.c_str());
 }
 
 bool CRollbackJournal::Append(const std::string& entry) {

@@ -134,10 +134,11 @@ private:
     std::string NewBackupName();
     int Fail(DWORD error);
     int NothingThere();
-    // Closes the journal file; with remove, deletes it too.
-    void CloseFile(bool remove = true);
-    // Appends one entry (size and bytes) to the journal file and flushes it; false, with
-    // the error as the backup error, when that failed: nothing it protects may be changed.
+    // Closes and deletes the journal file.
+    void CloseFile();
+    // Appends one entry (its size, then its bytes) to the journal file; false, with the
+    // Windows error as the last error, when that failed. After a failed write nothing more
+    // is appended: a recovery reads the file up to the entry that was cut.
     bool Append(const std::string& entry);
     // Appends a record to the list and to the journal file; false when it could not be
     // written (the record is not added).
