@@ -45,6 +45,10 @@ bool RecoverRun(CInstallHost& host, const std::string& path) {
     CRollbackJournal& journal = engine.GetJournal();
     CRollbackJournal::KeptScript kept;
     if (!journal.Adopt(path, &kept)) return false;
+    if (journal.WasCommitted()) {
+        journal.Commit();
+        return false;
+    }
     RunNote("rolling back the run of process %lu, which ended before it was done (%s)",
             static_cast<unsigned long>(journal.GetOwnerProcessId()), path.c_str());
     if (journal.UndoLinesRan()) {

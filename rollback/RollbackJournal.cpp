@@ -42,6 +42,7 @@
 //     "u" <line>     an undo line, as recorded (each goes in front of the earlier ones)
 //     "p" <lines>    a procedure copied after the rollback procedure, lines split by LF
 //     "R"            the rollback's undo lines have run: only the records remain to replay
+//     "C"            the run was committed: a journal left with it is deleted, not replayed
 //     "w" <as "v">   a value saved ahead of a change whose undo line takes it back: replayed
 //                    as a "v" record unless that undo line is the next entry
 //
@@ -136,6 +137,7 @@ constexpr char kUndoLineEntry = 'u';
 constexpr char kProcedureEntry = 'p';
 constexpr char kUndoLinesRanEntry = 'R';
 constexpr char kValueAheadEntry = 'w';
+constexpr char kCommittedEntry = 'C';
 constexpr char kMagic[] = "TOLVJRN1";
 constexpr size_t kMagicSize = 8;
 constexpr size_t kHeaderSize = kMagicSize + 4 + 8;
@@ -330,6 +332,7 @@ bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
     created_.clear();
     active_ = false;
     undoLinesRan_ = false;
+    committed_ = false;
     // Opened without sharing: the journal of a run that goes on is open in its process.
     tolv::FileHandle file(Win32().CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                               nullptr, OPEN_EXISTING, 0, nullptr));
@@ -392,6 +395,9 @@ void CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scrip
             }
             case kUndoLinesRanEntry:
                 undoLinesRan_ = true;
+                break;
+            case kCommittedEntry:
+                committed_ = true;
                 break;
             default:
                 if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
@@ -749,8 +755,10 @@ bool CRollbackJournal::FinishBlock(DWORD start) {
 
 int CRollbackJournal::Commit() {
     active_ = false;
-    // The journal goes first: once it is gone no start of the program takes this run back,
-    // and a process killed now leaves spare backups rather than a half-undone installation.
+    // The journal goes first, marked committed in case it cannot be deleted: no start of
+    // the program takes this run back, and a process killed now leaves spare backups
+    // rather than a half-undone installation.
+    Append(std::string(1, kCommittedEntry));
     CloseFile();
     for (const Record& record : records_) {
         if (record.text.empty() || record.text[0] != kFileRecord || !record.movedAside) continue;

@@ -48,6 +48,9 @@ public:
     DWORD GetOwnerProcessId() const { return ownerId_; }
     // An adopted journal whose rollback had run its undo lines already: only Replay remains.
     bool UndoLinesRan() const { return undoLinesRan_; }
+    // An adopted journal of a run that was committed (its file could not be deleted): only
+    // Commit remains.
+    bool WasCommitted() const { return committed_; }
     // Frees path for a change: moves the file at path to a backup file, or removes the
     // (empty) directory at path, and records it. Nonzero when that worked or the journal is
     // not active; 0 when nothing is at path (nothing recorded) or the move or removal
@@ -167,4 +170,5 @@ private:
     // A write to the journal file failed: nothing more is appended, and no backup succeeds.
     bool writeFailed_ = false;
     bool undoLinesRan_ = false;
+    bool committed_ = false;
 };
