@@ -56,6 +56,8 @@
 //
 //   constructed --Open--> active --Commit--> committed
 //                            \--SetActive(false), Replay--> replayed
+//   constructed --Adopt (the file of a dead process)--> adopted, inactive --Replay--> replayed
+//                                                 (--Commit--> committed, for a "C" file)
 //
 // Only an active journal takes backups; an inactive one (before Open, during and after the
 // rollback) answers every BackupFile and BackupRegistryKey with success and records nothing,
