@@ -5,7 +5,7 @@
 // user's cancel) pass through unchanged.
 #include "commands/CommandTables.h"
 
-#include "install/InstallHost.h"
+#include "engine/InstallHost.h"
 
 namespace {
 

@@ -45,7 +45,7 @@
 #include "commands/Win32Calls.h"
 #include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
-#include "install/InstallHost.h"
+#include "engine/InstallHost.h"
 #include "rollback/RollbackJournal.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "engine/ScriptEngine.h"
 #include "engine/ScriptError.h"
 #include "engine/TextCase.h"
-#include "install/InstallHost.h"
+#include "engine/InstallHost.h"
 #include "rollback/EngineState.h"
 
 using tolv::Win32;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "console/ProgressDlg.h"
-#include "install/InstallHost.h"
+#include "engine/InstallHost.h"
 
 class CInstallDialogHost : public CInstallHost {
 public:

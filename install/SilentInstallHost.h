@@ -2,7 +2,7 @@
 // answers every question with the default its type string names.
 #pragma once
 
-#include "install/InstallHost.h"
+#include "engine/InstallHost.h"
 
 class CSilentInstallHost : public CInstallHost {
 public:

@@ -6,7 +6,7 @@
 
 #include <exception>
 
-#include "install/InstallHost.h"
+#include "engine/InstallHost.h"
 #include "rollback/EngineState.h"
 
 CRollbackJournal& CScriptEngine::GetJournal() {
