@@ -1,5 +1,5 @@
-// Work left for the next restart: WININIT.INI on Windows 95 (its plain deletions and
-// replacements are catalogue behaviours of copy and del), the pending renames on Windows NT.
+// Work left for the next restart in WININIT.INI on Windows 95 (its plain deletions and
+// replacements are catalogue behaviours of copy and del).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,35 +25,6 @@ TEST(Win95Restart, OneEntryPerTargetNewestWinsAndOtherSectionsStay) {
         "[Other]\r\nnul=keep\r\n\r\n[rename]\r\nC:\\a.dll=C:\\b.tmp\r\n"
         "C:\\App\\DRV.dll=C:\\TEMP\\ktx2.tmp\r\nnul=C:\\App\\old.dll\r\n",
         ReadFileText(windows / "WININIT.INI"));
-}
-
-// The NT branch goes to MoveFileExA, which keeps its work in the machine's pending rename
-// list; the test reads it there and puts the list back as it was.
-TEST(NtRestart, ReplacementOverwritesAndDeletionHasNoTarget) {
-    constexpr char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-    constexpr char kPending[] = "PendingFileRenameOperations";
-    const RegValue saved = ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, kPending);
-    ScratchFolder folder;
-    const std::string temp = folder / "ktx1.tmp", target = folder / "drv.dll";
-    WriteFileText(temp, "new");
-    WriteFileText(target, "old");
-    tolv::OverrideIsWindowsNT(1);
-    tolv::ScheduleReplaceAtRestart(temp.c_str(), target.c_str());
-    tolv::ScheduleDeleteAtRestart(target.c_str());
-    tolv::OverrideIsWindowsNT(-1);
-    const RegValue now = ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, kPending);
-    if (saved.exists) {
-        WriteValue(HKEY_LOCAL_MACHINE, kSessionManager, kPending, saved.type, saved.data.data(),
-                   DWORD(saved.data.size()));
-    } else {
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPending);
-    }
-    // A list that was there loses its closing zero to the new entries.
-    const size_t before = saved.exists ? saved.data.size() - 1 : 0;
-    using namespace std::string_literals;
-    EXPECT_EQ("\\??\\" + temp + "\0!\\??\\"s + target + "\0"s +  // "!": replace existing
-                  "\\??\\" + target + "\0\0\0"s,                 // no target: delete
-              now.data.substr(std::min(before, now.data.size())));
 }
 
 }  // namespace
