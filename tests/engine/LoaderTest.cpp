@@ -1,5 +1,5 @@
-// Loading: the header, the procedure blocks and what survives a failure, the line table as
-// read, and the procedure table lookups.
+// Loading: the header, the procedure blocks and what survives a failure, and the line
+// table as read.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -109,30 +109,4 @@ TEST(Load, StopsAtANulInALineAndAtACtrlZ) {
     ASSERT_EQ(engine.GetLines().GetCount(), 4);
     EXPECT_EQ(engine.CallProc("Main"), 4);
     EXPECT_EQ(LoadError(engine, kHeader + "\x1A; c\r\n"), 11);
-}
-
-TEST(Load, ForgetsTheFormerFilesVariablesAndMacros) {
-    CScriptEngine engine;
-    LoadText(engine, "proc Main\nmacro m, 1\nset $g, 1\nend\nendp\n");
-    engine.CallProc("Main");
-    LoadText(engine, "proc Other\nreturn 5\nendp\n");
-    EXPECT_EQ(ErrorOf([&] { engine.GetVar("g"); }), 1);
-    EXPECT_EQ(ErrorOf([&] { engine.GetMacro("m"); }), 1);
-    EXPECT_EQ(ErrorOf([&] { engine.CallProc("Main"); }), 1);
-    EXPECT_EQ(engine.CallProc("Other"), 5);  // the stop mode was reset
-}
-
-TEST(ProcTable, FindsTheProcedureHoldingALine) {
-    CScriptEngine engine;
-    LoadText(engine, "proc First\nendp\n; between\nproc Second\n  return 1\nendp\n");
-    std::string name;
-    int start = -1, end = -1;
-    engine.FindProcByLine(2, &name, &start, &end);
-    EXPECT_EQ(name + " " + std::to_string(start) + "," + std::to_string(end), "FIRST 1,2");
-    engine.FindProcByLine(4, &name, &start, &end);
-    EXPECT_EQ(name + " " + std::to_string(start) + "," + std::to_string(end), "SECOND 4,6");
-    for (int line : {0, 3, 7}) {
-        EXPECT_EQ(ErrorOf([&] { engine.FindProcByLine(line, &name, &start, &end); }), 1) << line;
-    }
-    EXPECT_EQ(ErrorOf([&] { engine.GetProcRange("Third", &start, &end); }), 1);
 }
