@@ -35,45 +35,36 @@ protected:
     CInstallDialogHost host;
 };
 
-TEST_F(DialogHost, PromptBuildsIconButtonsAndDefaultFromTheTypeString) {
+// The box's icon, buttons and default come from the type string; the button clicked gives
+// 1, 0 or 2.
+TEST_F(DialogHost, PromptBuildsTheBoxFromTheTypeStringAndMapsTheAnswer) {
     const struct {
         const char* type;
         UINT flags;
+        int button;
+        int result;
     } cases[] = {
-        {"-", MB_ICONHAND | MB_OK},
-        {"?yNc", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON2},
-        {"?ynC", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON3},
-        {"!oc", MB_ICONEXCLAMATION | MB_OKCANCEL},
-        {"-rC", MB_ICONHAND | MB_RETRYCANCEL | MB_DEFBUTTON2},
-        {"?arI", MB_ICONQUESTION | MB_ABORTRETRYIGNORE | MB_DEFBUTTON3},
+        {"-", MB_ICONHAND | MB_OK, IDOK, 1},
+        {"?yNc", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON2, IDNO, 2},
+        {"?ynC", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON3, IDYES, 1},
+        {"!oc", MB_ICONEXCLAMATION | MB_OKCANCEL, IDCANCEL, 0},
+        {"-rC", MB_ICONHAND | MB_RETRYCANCEL | MB_DEFBUTTON2, IDRETRY, 1},
+        {"?arI", MB_ICONQUESTION | MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE, 2},
         // Character 0 is always the icon: "ari" alone is the information icon and OK.
-        {"ari", MB_ICONASTERISK | MB_OK},
-        {"?xyz", MB_ICONQUESTION | MB_OK},
-        {"?ynca", MB_ICONQUESTION | MB_OK},
-        {"?ynxW", MB_ICONQUESTION | MB_OK | MB_DEFBUTTON4},
-        {"", MB_ICONASTERISK | MB_OK},
+        {"ari", MB_ICONASTERISK | MB_OK, IDABORT, 0},
+        {"?xyz", MB_ICONQUESTION | MB_OK, IDCONTINUE, 2},
+        {"?ynca", MB_ICONQUESTION | MB_OK, IDOK, 1},
+        {"?ynxW", MB_ICONQUESTION | MB_OK | MB_DEFBUTTON4, IDOK, 1},
+        {"", MB_ICONASTERISK | MB_OK, IDOK, 1},
     };
     for (const auto& c : cases) {
         boxes.boxes.clear();
-        host.Prompt("Go on?", c.type);
+        boxes.Answer(c.button);
+        EXPECT_EQ(host.Prompt("Go on?", c.type), c.result) << "type \"" << c.type << "\"";
         ASSERT_EQ(boxes.boxes.size(), 1u) << c.type;
         EXPECT_EQ(boxes.boxes[0].flags, c.flags) << "type \"" << c.type << "\"";
     }
     EXPECT_EQ(boxes.boxes[0].text, L"Go on?");
-}
-
-TEST_F(DialogHost, PromptMapsEveryButtonToOneZeroOrTwo) {
-    const struct {
-        int button;
-        int result;
-    } cases[] = {
-        {IDOK, 1},    {IDRETRY, 1},  {IDYES, 1}, {IDCANCEL, 0},
-        {IDABORT, 0}, {IDIGNORE, 2}, {IDNO, 2},  {IDCONTINUE, 2},
-    };
-    for (const auto& c : cases) {
-        boxes.Answer(c.button);
-        EXPECT_EQ(host.Prompt("", "?ari"), c.result) << "button " << c.button;
-    }
     // The error box is a prompt with the hand icon and OK.
     host.ShowError("Failed");
     EXPECT_EQ(boxes.boxes.back().flags, UINT(MB_ICONHAND));

@@ -13,32 +13,26 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// A read-write file in the test folder standing in for the journal file.
-class StreamFile {
-public:
-    explicit StreamFile(const std::string& path)
-        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_FLAG_DELETE_ON_CLOSE, nullptr)) {}
-    ~StreamFile() { CloseHandle(handle_); }
-    HANDLE Get() const { return handle_; }
-    Bytes All() {
-        Bytes bytes(GetFileSize(handle_, nullptr));
-        DWORD read = 0;
-        SetFilePointer(handle_, 0, nullptr, FILE_BEGIN);
-        ReadFile(handle_, bytes.data(), DWORD(bytes.size()), &read, nullptr);
-        return bytes;
-    }
-    void Replace(const Bytes& bytes) {
-        DWORD written = 0;
-        SetFilePointer(handle_, 0, nullptr, FILE_BEGIN);
-        SetEndOfFile(handle_);
-        WriteFile(handle_, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-        SetFilePointer(handle_, 0, nullptr, FILE_BEGIN);
-    }
-
-private:
-    HANDLE handle_;
-};
+// The stream in a file of the test folder, standing in for the journal file, opened afresh
+// for each save and restore.
+DWORD Save(const std::string& path, const char* key, bool subtree) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
+    const DWORD result = SaveRegTree(HKEY_LOCAL_MACHINE, key, file, subtree);
+    CloseHandle(file);
+    return result;
+}
+DWORD Restore(const std::string& path, const Bytes& bytes, const char* key) {
+    WriteFileText(path, std::string(bytes.begin(), bytes.end()));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD result = RestoreRegTree(HKEY_LOCAL_MACHINE, key, file);
+    CloseHandle(file);
+    return result;
+}
+Bytes Content(const std::string& path) {
+    const std::string text = ReadFileText(path);
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -64,7 +58,7 @@ class RegistryStreamTest : public ::testing::Test {
 protected:
     ScratchRoots roots;
     TempFolder folder;
-    StreamFile stream{folder / "stream.bin"};
+    const std::string stream = folder / "stream.bin";
 };
 
 // Each case sets up HKLM\K, saves it, and compares the stream byte for byte.
@@ -109,11 +103,9 @@ TEST_F(RegistryStreamTest, SavedStreamMatchesTheFormatByteForByte) {
     };
     for (const auto& c : cases) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "K");
-        stream.Replace({});
         c.setUp();
-        EXPECT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), c.subtree), c.result)
-            << c.what;
-        EXPECT_EQ(stream.All(), c.expected) << c.what;
+        EXPECT_EQ(Save(stream, "K", c.subtree), c.result) << c.what;
+        EXPECT_EQ(Content(stream), c.expected) << c.what;
     }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "K");
 }
@@ -121,11 +113,11 @@ TEST_F(RegistryStreamTest, SavedStreamMatchesTheFormatByteForByte) {
 TEST_F(RegistryStreamTest, EveryTruncationOfAValidStreamFailsCleanly) {
     WriteString(HKEY_LOCAL_MACHINE, "K", "P", "p");
     WriteString(HKEY_LOCAL_MACHINE, "K\\S", "W", "w");
-    ASSERT_EQ(SaveRegTree(HKEY_LOCAL_MACHINE, "K", stream.Get(), true), 0u);
-    const Bytes whole = stream.All();
+    ASSERT_EQ(Save(stream, "K", true), 0u);
+    const Bytes whole = Content(stream);
     for (size_t length = 0; length < whole.size(); ++length) {
-        stream.Replace(Bytes(whole.begin(), whole.begin() + long(length)));
-        EXPECT_NE(RestoreRegTree(HKEY_LOCAL_MACHINE, "T", stream.Get()), 0u) << length;
+        const Bytes part(whole.begin(), whole.begin() + long(length));
+        EXPECT_NE(Restore(stream, part, "T"), 0u) << length;
     }
 }
 
@@ -144,10 +136,7 @@ TEST_F(RegistryStreamTest, RecordsOutsideTheFormatAreRefusedBeforeReading) {
         {"too deep", deep},
     };
     for (const auto& c : cases) {
-        stream.Replace(c.bytes);
-        EXPECT_EQ(RestoreRegTree(HKEY_LOCAL_MACHINE, "Bad", stream.Get()),
-                  DWORD(ERROR_INVALID_DATA))
-            << c.what;
+        EXPECT_EQ(Restore(stream, c.bytes, "Bad"), DWORD(ERROR_INVALID_DATA)) << c.what;
     }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Bad");
 }

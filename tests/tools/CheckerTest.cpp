@@ -79,7 +79,6 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         {H + "proc Main\nset $a, \"#0#\"\nendp\n", "Main", "3,10 PX0304"},
         {H + "proc Main\neval $r\nendp\n", "Main", "3,8 PX0208"},
         {H + "proc Main\ngoto there\n there: set $a, 1\nendp\n", "Main", "3,6 PX0207"},
-        {H + "proc Main\ngoto there\n\tthere: set $a, 1\nendp\n", "Main", "3,6 PX0207"},
         {H + "proc Main\ngoto elsewhere\nendp\nproc Other\nelsewhere:\nendp\n", "Main",
          "3,6 PX0206"},
         {H + "proc Main\nif\nendp\n", "Main", "3,1 PX0208"},
@@ -87,6 +86,8 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         {H + "proc Main\nset name, 1\nendp\n", "Main", "3,5 PX0204"},
         {H + "proc Main\nendp\nproc main\nendp\n", "Main", "4,6 PX0106"},
         {H + "proc Main\nendp\nendp\n", "Main", "4,1 PX0103"},
+        {"", "Main", "1,1 PX0002"},
+        {";OBRIX_INST_FILE\r\n", "Main", "1,1 PX0003"},
         {" ;OBRIX_INST_FILE\nproc Main\nendp\n", "Main", "1,1 PX0002"},
         {";obrix_inst_file\nproc Main\nendp\n", "Main", "1,1 PX0002"},
         {H + "proc Main\nendp\nproc Outer\nproc Inner\nendp\n", "Main", "5,1 PX0102"},
@@ -133,22 +134,6 @@ TEST(CommandCatalog, MatchesTheRegisteredCommands) {
         EXPECT_NE(FindCommandInfo(name.c_str()), nullptr) << name << " has no signature";
 }
 
-// Files that cannot hold their own expectations.
-TEST(Checker, FilesWithoutRoomForComments) {
-    const struct {
-        std::string bytes;
-        const char* code;
-    } cases[] = {{"", "PX0002"}, {";OBRIX_INST_FILE\r\n", "PX0003"}};
-    for (const auto& c : cases) {
-        const auto d = pxfcheck::CheckText(c.bytes, {});
-        ASSERT_EQ(d.size(), 1u);
-        EXPECT_STREQ(d[0].code, c.code);
-    }
-    const auto d = pxfcheck::CheckFile("Z:\\no\\such\\file.pxf", {});
-    ASSERT_EQ(d.size(), 1u);
-    EXPECT_STREQ(d[0].code, "PX0001");
-}
-
 // Runs pxfcheck.exe with its output in a file; returns the exit code.
 int RunChecker(const std::string& arguments, const std::string& outPath, std::string* output) {
     const int code = ChildProcess("pxfcheck.exe", arguments, outPath).ExitCode();
@@ -182,6 +167,8 @@ TEST(PxfcheckProgram, PrintsDiagnosticsSummaryAndExitCode) {
     EXPECT_NE(text.find("2 files checked, 1 error, 0 warnings"), std::string::npos) << text;
     EXPECT_EQ(0, RunChecker("/entry:Identify \"" + bad + "\"", out, &text));
     EXPECT_EQ(3, RunChecker("/x \"" + clean + "\"", out, &text));
+    EXPECT_EQ(2, RunChecker("Z:\\no\\such\\file.pxf", out, &text));
+    EXPECT_NE(text.find("error PX0001"), std::string::npos) << text;
 }
 
 }  // namespace
