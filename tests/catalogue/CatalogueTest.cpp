@@ -476,13 +476,14 @@ int Faults(CScriptEngine& engine, char* args) {
     }
     engine.SetVar("faultsLost", lostAt.c_str());
     engine.SetVarInt("faultsRun", calls + 1);
+    printf("faults %s: %d points, %d with differences\n", procName.c_str(), calls + 1, lost);
     return lost;
 }
 // kills proc[, file[, arguments]]: as faults, but each run is a process of its own (killchild)
-// that ends at its n-th call, for n in steps that make about 20 runs; after each, the
-// recovery of the program's start takes the run back, and the machine is compared with the
-// snapshot. The result is the number of runs it differed after; their n go to $killsLost,
-// the number of runs to $killsRun.
+// that ends at its n-th call, for n in steps that make about 20 runs (every n with
+// TOLVARIN_KILL_EVERY_CALL set); after each, the recovery of the program's start takes the
+// run back, and the machine is compared with the snapshot. The result is the number of runs it
+// differed after; their n go to $killsLost, the number of runs to $killsRun.
 int Kills(CScriptEngine& engine, char* args) {
     const char *proc = nullptr, *file = nullptr, *arguments = nullptr;
     ParseArgs(engine, args, nullptr, "sSS", &proc, &file, &arguments);
@@ -493,10 +494,13 @@ int Kills(CScriptEngine& engine, char* args) {
     const std::string tail = " " + gSandbox->roots.Path() + " \"" + gSandbox->folder.Path() +
                              "\" \"" + path + "\" " + proc +
                              (arguments ? " \"" + argument + "\"" : "");
+    const std::string procName = proc;
     const int calls = ChildProcess("killchild.exe", "0" + tail).ExitCode();
     std::string lostAt;
     int runs = 0, lost = 0;
-    for (int n = 1; n <= calls; n += std::max(1, calls / 20)) {
+    // TOLVARIN_KILL_EVERY_CALL set: every call, not about 20 of them (a process each: slow).
+    const int step = getenv("TOLVARIN_KILL_EVERY_CALL") ? 1 : std::max(1, calls / 20);
+    for (int n = 1; n <= calls; n += step) {
         // A run that was not killed where asked did not run as counted: lost too.
         const bool killed = ChildProcess("killchild.exe", std::to_string(n) + tail).ExitCode() ==
                             FailureInjector::kKilled;
@@ -509,6 +513,7 @@ int Kills(CScriptEngine& engine, char* args) {
     }
     engine.SetVar("killsLost", lostAt.c_str());
     engine.SetVarInt("killsRun", runs);
+    printf("kills %s: %d of %d calls, %d with differences\n", procName.c_str(), runs, calls, lost);
     return lost;
 }
 int Tmp(CScriptEngine& engine, char* args) {
