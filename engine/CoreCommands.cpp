@@ -137,7 +137,9 @@ const char* KeptText(CScriptEngine& engine, const CachedToken& token) {
 int KeptInt(CScriptEngine& engine, const CachedToken& token) {
     if (!token.varRef) return token.number;
     int number = 0;
-    if (!ParseInt(KeptText(engine, token), &number)) ThrowScriptError(ScriptError::kNotInteger);
+    if (!engine.ReadVarInt(std::string_view(token.text).substr(1), &number)) {
+        ThrowScriptError(ScriptError::kNotInteger);
+    }
     return number;
 }
 

@@ -6,12 +6,14 @@
 #include "engine/ScriptError.h"
 #include "engine/Tokenizer.h"
 
-std::unique_ptr<CachedLine> CLineCache::NewEntry() {
+CachedLine* CLineCache::AddEntry(int index) {
+    std::unique_ptr<CachedLine>& entry = entries_[static_cast<size_t>(index)];
     try {
-        return std::make_unique<CachedLine>();
+        entry = std::make_unique<CachedLine>();
     } catch (const std::bad_alloc&) {
         ThrowScriptError(ScriptError::kNoMemory);
     }
+    return entry.get();
 }
 
 CachedStatement* CachedLine::StatementAt(int offset) {

@@ -81,14 +81,14 @@ public:
     // start; nullptr when index is outside the list. Empties the cache first when any of
     // them changed since the last call.
     CachedLine* Find(const CItemArray& lines, int index, const CItemArray& procs, int bodyIndex) {
-        if (&lines != lines_ || lines.GetVersion() != linesVersion_ ||
-            procs.GetVersion() != procsVersion_ || bodyIndex != bodyIndex_) {
+        if (__builtin_expect(&lines != lines_ || lines.GetVersion() != linesVersion_ ||
+                                 procs.GetVersion() != procsVersion_ || bodyIndex != bodyIndex_,
+                             0)) {
             Reset(lines, procs, bodyIndex);
         }
-        if (index < 0 || index >= static_cast<int>(entries_.size())) return nullptr;
-        std::unique_ptr<CachedLine>& entry = entries_[static_cast<size_t>(index)];
-        if (!entry) entry = NewEntry();
-        return entry.get();
+        if (static_cast<size_t>(index) >= entries_.size()) return nullptr;  // also below 0
+        CachedLine* entry = entries_[static_cast<size_t>(index)].get();
+        return entry ? entry : AddEntry(index);
     }
 
     // The line index of label (any case) in the procedure whose "proc" line is procStart, or
@@ -100,7 +100,8 @@ public:
     unsigned GetEpoch() const { return epoch_; }
 
 private:
-    static std::unique_ptr<CachedLine> NewEntry();
+    // A new entry for line index; raises 2 without memory.
+    CachedLine* AddEntry(int index);
     void Reset(const CItemArray& lines, const CItemArray& procs, int bodyIndex);
     const std::string& LabelKey(int procStart, std::string_view label);
 

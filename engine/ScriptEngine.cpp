@@ -161,7 +161,15 @@ private:
 
 int CScriptEngine::ExecuteStatement(char* text) {
     NestingGuard nesting(statementNesting_);
-    CachedStatement* kept = KeptStatement(text);
+    CachedStatement* kept = nullptr;
+    if (text == loadedStatement_ && activeLine_ && activeLine_->own &&
+        activeWrites_ == bufferWrites_ && activeEpoch_ == lineCache_.GetEpoch()) {
+        // Mostly the statement RunBody has just loaded, split on an earlier run.
+        loadedStatement_ = nullptr;
+        kept = activeLine_->own;
+    } else {
+        kept = KeptStatement(text);
+    }
     const char* word = nullptr;
     char* args = nullptr;
     if (kept) {
@@ -312,6 +320,11 @@ char* CScriptEngine::LoadStatement() {
         loadedStatement_ = statement;
         return statement;
     }
+    return ExpandStatement(cached);
+}
+
+char* CScriptEngine::ExpandStatement(CachedLine* cached) {
+    char* const buffer = lineBuffer_.data();
     char* text = ExpandLine();
     char* statement = *text == '\0' ? nullptr : ParseLabel(text);
     if (cached && lastExpansionPlain_) {
@@ -470,23 +483,28 @@ int CScriptEngine::SearchLabel(const CItemArray& lines, int start, int end, cons
 // ---------------------------------------------------------------------------------------
 // Variables
 
-CNameValueTable* CScriptEngine::CurrentFrame() const {
-    return callDepth_ > 0 ? frames_[static_cast<size_t>(callDepth_ - 1)].get() : nullptr;
-}
-
-const CScriptEngine::VarMemo& CScriptEngine::LocateVar(std::string_view name) const {
+CScriptEngine::VarMemo& CScriptEngine::LocateVar(std::string_view name) const {
     const CNameValueTable* frame = CurrentFrame();
     const size_t length = name.size();
     VarMemo& memo = varMemo_[HashAsWritten(name) % kVarMemoSize];
     if (memo.globalShape == globals_.GetShape() && memo.frame == frame &&
-        (!frame || memo.frameShape == frame->GetShape()) && memo.name == name) {
-        return memo;
+        (!frame || memo.frameShape == frame->GetShape()) && memo.name.size() == length) {
+        // Names are mostly a few characters: compared here rather than through a call.
+        const char* kept = memo.name.data();
+        size_t i = 0;
+        while (i < length && kept[i] == name[i]) ++i;
+        if (i == length) return memo;
     }
+    return FillVarMemo(memo, name);
+}
+
+CScriptEngine::VarMemo& CScriptEngine::FillVarMemo(VarMemo& memo, std::string_view name) const {
+    const CNameValueTable* frame = CurrentFrame();
     const int frameIndex = frame ? frame->FindName(name) : -1;
     const int globalIndex = globals_.FindName(name);
     memo.globalShape = 0;
     try {
-        memo.name.assign(name.data(), length);
+        memo.name.assign(name.data(), name.size());
     } catch (const std::bad_alloc&) {
         memo.name.clear();  // an empty name is never looked up: the slot stays unused
     }
@@ -494,6 +512,7 @@ const CScriptEngine::VarMemo& CScriptEngine::LocateVar(std::string_view name) co
     memo.frameShape = frame ? frame->GetShape() : 0;
     memo.frameIndex = frameIndex;
     memo.globalIndex = globalIndex;
+    memo.numberGlobalVersion = 0;
     memo.globalShape = globals_.GetShape();
     return memo;
 }
@@ -510,9 +529,13 @@ const char* CScriptEngine::GetVar(std::string_view text) const {
 }
 
 void CScriptEngine::SetVar(const char* name, const char* value) {
+    StoreVar(name, value, nullptr);
+}
+
+void CScriptEngine::StoreVar(const char* name, const char* value, const int* number) {
     if (!value) value = "";
     const std::string_view text(name);
-    const VarMemo& found = LocateVar(text);
+    VarMemo& found = LocateVar(text);
     if (found.frameIndex >= 0) {
         // Copies first: name or value may live in the entry the frame is about to replace.
         nameCopy_.assign(name);
@@ -520,20 +543,37 @@ void CScriptEngine::SetVar(const char* name, const char* value) {
         const int globalIndex = found.globalIndex;
         CurrentFrame()->SetValueAt(found.frameIndex, nameCopy_, valueCopy_);
         globals_.SetValueAt(globalIndex, nameCopy_, valueCopy_);
-        return;
+    } else {
+        globals_.SetValueAt(found.globalIndex, text, value);
     }
-    globals_.SetValueAt(found.globalIndex, text, value);
+    // A write that adds an entry changes a table's shape: the slot is filled anew at the
+    // next lookup, and the number goes with it.
+    found.numberGlobalVersion = number ? globals_.GetVersion() : 0;
+    found.numberFrameVersion = found.frame ? found.frame->GetVersion() : 0;
+    found.number = number ? *number : 0;
 }
 
 int CScriptEngine::GetVarInt(const char* name) const {
-    return LeadingInt(GetVar(name));
+    const std::string_view text(name);
+    const VarMemo& found = LocateVar(text);
+    if (HasNumber(found)) return found.number;
+    return LeadingInt(GetVar(text));
+}
+
+bool CScriptEngine::ReadVarInt(std::string_view name, int* number) const {
+    const VarMemo& found = LocateVar(name);
+    if (HasNumber(found)) {
+        *number = found.number;
+        return true;
+    }
+    return ParseInt(GetVar(name), number);
 }
 
 void CScriptEngine::SetVarInt(const char* name, int value) {
     char text[16];
     auto written = std::to_chars(text, text + sizeof text - 1, value);
     *written.ptr = '\0';
-    SetVar(name, text);
+    StoreVar(name, text, &value);
 }
 
 bool CScriptEngine::HasGlobalVar(const char* name) const {

@@ -157,6 +157,8 @@ public:
     void SetVar(const char* name, const char* value);
     // GetVar read as its leading decimal number (empty or no digits: 0).
     int GetVarInt(const char* name) const;
+    // GetVar read whole as an integer (ParseInt) into *number; false when it reads as none.
+    bool ReadVarInt(std::string_view name, int* number) const;
     void SetVarInt(const char* name, int value);
     bool HasGlobalVar(const char* name) const;
     // Writes only the global table (creating or replacing), never a local.
@@ -245,7 +247,9 @@ private:
     const CItemArray& ActiveLines() const;
     // The line before the first body line of the procedure a call of name runs.
     int CallStartLine(const char* name);
-    CNameValueTable* CurrentFrame() const;
+    CNameValueTable* CurrentFrame() const {
+        return callDepth_ > 0 ? frames_[static_cast<size_t>(callDepth_ - 1)].get() : nullptr;
+    }
     // Load's first and last steps: empty the tables and take the path (raises 11 for one
     // over 259 characters); then check the line count and build the procedure table.
     void BeginLoad(const char* path);
@@ -255,6 +259,9 @@ private:
     // Puts the current line's statement (after its label) into the line buffer: kept text
     // for a line without substitution, else ExpandLine. nullptr for an empty line.
     char* LoadStatement();
+    // LoadStatement for a line not kept as expanded (cached: its entry, if any): expands it,
+    // and keeps it when it has no substitution.
+    char* ExpandStatement(CachedLine* cached);
     // What the running procedure's range depends on in rollback mode (-1 outside it).
     int RollbackBodyKey() const;
     // The kept statement for text, when text lies in the kept line now in the line buffer
@@ -345,11 +352,25 @@ private:
         unsigned long long globalShape = 0;  // 0: the slot holds nothing
         int frameIndex = -1;
         int globalIndex = -1;
+        // The value as a number, when SetVarInt wrote it and neither table changed since:
+        // kept under the versions of both tables after that write (0: not kept).
+        unsigned long long numberFrameVersion = 0;
+        unsigned long long numberGlobalVersion = 0;
+        int number = 0;
     };
     static constexpr size_t kVarMemoSize = 32;
     mutable std::array<VarMemo, kVarMemoSize> varMemo_;
     // The entries of name in the current frame and the globals, as FindName gives them.
-    const VarMemo& LocateVar(std::string_view name) const;
+    VarMemo& LocateVar(std::string_view name) const;
+    // LocateVar for a name its slot does not hold: finds the entries and keeps them there.
+    VarMemo& FillVarMemo(VarMemo& memo, std::string_view name) const;
+    // Whether found's number is the value GetVar gives now.
+    bool HasNumber(const VarMemo& found) const {
+        return found.numberGlobalVersion == globals_.GetVersion() &&
+               found.numberFrameVersion == (found.frame ? found.frame->GetVersion() : 0);
+    }
+    // SetVar, remembering number as the value written when it is given.
+    void StoreVar(const char* name, const char* value, const int* number);
 
     // The ranges of recently called procedures by name as written, under the procedure
     // table's version (0: the slot holds nothing).
