@@ -232,6 +232,23 @@ void DeleteKeyTree(HKEY root, const std::string& subkey) {
     Win32().RegDeleteKeyA(root, subkey.c_str());
 }
 
+// The parts of an "r" or "v" record: the offset of its saved block in the journal file, the
+// root key, and the text from the subkey on. False when the record does not read so.
+bool ReadRegistryRecord(const std::string& text, unsigned long* offset, HKEY* root,
+                        const char** subkey) {
+    if (text.size() < 3) return false;
+    const char* digits = text.c_str() + 2;
+    char* end = nullptr;
+    *offset = std::strtoul(digits, &end, 16);
+    if (end == digits || *end != kSeparator) return false;
+    const char* key = end + 1;
+    const char* backslash = std::strchr(key, '\\');
+    if (!backslash) return false;
+    *root = tolv::RootKeyFromName(std::string_view(key, static_cast<size_t>(backslash - key)));
+    *subkey = backslash + 1;
+    return *root != nullptr;
+}
+
 }  // namespace
 
 CRollbackJournal::CRollbackJournal() {
@@ -873,18 +890,13 @@ void CRollbackJournal::ReplayFile(const Record& record) {
 }
 
 void CRollbackJournal::ReplayValue(const std::string& text) {
-    if (text.size() < 3 || !file_) return;
-    const char* digits = text.c_str() + 2;
-    char* end = nullptr;
-    const unsigned long offset = std::strtoul(digits, &end, 16);
-    if (end == digits || *end != kSeparator) return;
-    const char* key = end + 1;
-    const char* backslash = std::strchr(key, '\\');
-    const char* nameSeparator = std::strchr(key, kSeparator);
-    if (!backslash || !nameSeparator || backslash > nameSeparator) return;
-    HKEY root = tolv::RootKeyFromName(std::string_view(key, static_cast<size_t>(backslash - key)));
-    if (!root) return;
-    const std::string subkey(backslash + 1, nameSeparator);
+    unsigned long offset = 0;
+    HKEY root = nullptr;
+    const char* subkeyStart = nullptr;
+    if (!file_ || !ReadRegistryRecord(text, &offset, &root, &subkeyStart)) return;
+    const char* nameSeparator = std::strchr(subkeyStart, kSeparator);
+    if (!nameSeparator) return;
+    const std::string subkey(subkeyStart, nameSeparator);
     const char* name = nameSeparator + 1;
     if (text[1] == '0') {
         tolv::RegKey opened;
@@ -894,11 +906,7 @@ void CRollbackJournal::ReplayValue(const std::string& text) {
         }
         return;
     }
-    if (offset >= INVALID_SET_FILE_POINTER ||
-        Win32().SetFilePointer(file_.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
-            INVALID_SET_FILE_POINTER) {
-        return;
-    }
+    if (!SeekJournal(offset)) return;
     DWORD header[2] = {0, 0};
     DWORD read = 0;
     if (!Win32().ReadFile(file_.Get(), header, sizeof header, &read, nullptr) ||
@@ -921,19 +929,16 @@ void CRollbackJournal::ReplayValue(const std::string& text) {
 }
 
 void CRollbackJournal::ReplayRegistry(const std::string& text) {
-    if (text.size() < 3 || !file_) return;
-    const char* digits = text.c_str() + 2;
-    char* end = nullptr;
-    const unsigned long offset = std::strtoul(digits, &end, 16);
-    if (end == digits || *end != kSeparator) return;
-    const char* key = end + 1;
-    const char* backslash = std::strchr(key, '\\');
-    if (!backslash) return;
-    HKEY root = tolv::RootKeyFromName(std::string_view(key, static_cast<size_t>(backslash - key)));
-    if (!root || offset >= INVALID_SET_FILE_POINTER) return;
-    if (Win32().SetFilePointer(file_.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
-        INVALID_SET_FILE_POINTER) {
+    unsigned long offset = 0;
+    HKEY root = nullptr;
+    const char* subkey = nullptr;
+    if (!file_ || !ReadRegistryRecord(text, &offset, &root, &subkey) || !SeekJournal(offset))
         return;
-    }
-    tolv::RestoreRegTree(root, backslash + 1, file_.Get());
+    tolv::RestoreRegTree(root, subkey, file_.Get());
+}
+
+bool CRollbackJournal::SeekJournal(unsigned long offset) {
+    return offset < INVALID_SET_FILE_POINTER &&
+           Win32().SetFilePointer(file_.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) !=
+               INVALID_SET_FILE_POINTER;
 }

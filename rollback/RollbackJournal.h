@@ -133,6 +133,8 @@ private:
     void ReplayFile(const Record& record);
     void ReplayRegistry(const std::string& text);
     void ReplayValue(const std::string& text);
+    // Moves the journal file's pointer to offset; false when it cannot.
+    bool SeekJournal(unsigned long offset);
     // Makes a backup file name in the temporary directory; empty on failure.
     std::string NewBackupName();
     int Fail(DWORD error);

@@ -20,6 +20,7 @@
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/engine/EngineTestSupport.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
 namespace {
@@ -160,16 +161,7 @@ std::string Check(const std::vector<std::string>& lines, int error, int result,
     return failures;
 }
 
-// Runs f and returns the script error code it throws, or 0.
-template <typename F>
-int ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (int code) {
-        return code;
-    }
-    return 0;
-}
+using engine_test::ErrorOf;
 
 std::string RunCalled(const Behaviour& b, CScriptEngine& engine) {
     int result = 0;
