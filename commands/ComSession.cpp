@@ -5,7 +5,7 @@
 #include <new>
 
 #include "engine/ScriptEngine.h"
-#include "rollback/EngineState.h"
+#include "commands/EngineState.h"
 
 bool CComSession::InitCom() {
     if (!initialised_) initialised_ = SUCCEEDED(CoInitialize(nullptr));

@@ -5,8 +5,8 @@
 #include "commands/SystemCommandTables.h"
 #include "engine/CoreCommands.h"
 #include "engine/ScriptEngine.h"
-#include "rollback/EngineState.h"
-#include "rollback/RollbackCommands.h"
+#include "commands/EngineState.h"
+#include "commands/RollbackCommands.h"
 
 CScriptEngine::CScriptEngine() : services_(std::make_unique<CEngineState>()) {
     // Each table registered whole. Order: core, then file and system, then registry

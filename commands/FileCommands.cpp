@@ -36,13 +36,13 @@
 #include <string>
 #include <vector>
 
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 #include "commands/RegistryHelpers.h"
 #include "commands/ReportWinError.h"
 #include "commands/RestartFileOps.h"
 #include "commands/SysCommandSupport.h"
 #include "commands/SystemCommandTables.h"
-#include "commands/Win32Calls.h"
+#include "platform/Win32Calls.h"
 #include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "engine/InstallHost.h"

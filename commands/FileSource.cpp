@@ -6,14 +6,14 @@
 
 #include <new>
 
-#include "commands/Handles.h"
-#include "commands/PathHelpers.h"
-#include "commands/Win32Calls.h"
+#include "platform/Handles.h"
+#include "platform/PathHelpers.h"
+#include "platform/Win32Calls.h"
 #include "engine/ScriptEngine.h"
 #include "engine/ScriptError.h"
 #include "engine/TextCase.h"
 #include "engine/InstallHost.h"
-#include "rollback/EngineState.h"
+#include "commands/EngineState.h"
 
 using tolv::Win32;
 

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <string>
 
-#include "commands/Handles.h"
+#include "platform/Handles.h"
 #include "commands/RegistryHelpers.h"
 #include "commands/SysCommandSupport.h"
 #include "commands/SystemCommandTables.h"
-#include "commands/Win32Calls.h"
+#include "platform/Win32Calls.h"
 #include "engine/ScriptEngine.h"
 #include "rollback/RegistryStream.h"
 #include "rollback/RollbackJournal.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/Handles.h"
+#include "platform/Handles.h"
 
 namespace tolv {
 namespace {

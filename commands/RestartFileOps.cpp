@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 
 namespace tolv {
 namespace {

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "commands/ComSession.h"
-#include "commands/Handles.h"
-#include "commands/PathHelpers.h"
+#include "platform/Handles.h"
+#include "platform/PathHelpers.h"
 #include "commands/RegistryHelpers.h"
 #include "commands/ReportWinError.h"
 #include "commands/SysCommandSupport.h"

@@ -211,7 +211,7 @@ public:
     // Where copy and fileSize find the files to install.
     CFileSourceList& GetFileSources();
 
-    // ---- rollback (rollback/EngineRollback.cpp)
+    // ---- rollback (commands/EngineRollback.cpp)
     // Begins the rollback script and opens the journal: from here on commands back up what
     // they change and record undo lines.
     void StartJournal();

@@ -8,7 +8,7 @@
 #include "app/DeviceActions.h"
 #include "app/DeviceLibrary.h"
 #include "app/Language.h"
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 #include "commands/RegistryHelpers.h"
 #include "engine/ScriptEngine.h"
 #include "install/InstallDialogHost.h"

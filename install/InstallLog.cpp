@@ -11,7 +11,7 @@
 #include "engine/RunObserver.h"
 #include "engine/ScriptEngine.h"
 #include "engine/Tokenizer.h"
-#include "commands/Handles.h"
+#include "platform/Handles.h"
 #include "commands/RegistryHelpers.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "commands/Handles.h"
-#include "commands/Win32Calls.h"
+#include "platform/Handles.h"
+#include "platform/Win32Calls.h"
 #include "engine/TextCase.h"
 
 namespace tolv {

@@ -112,9 +112,9 @@
 #include <cstring>
 #include <vector>
 
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 #include "engine/TextCase.h"
-#include "commands/Win32Calls.h"
+#include "platform/Win32Calls.h"
 #include "engine/RunObserver.h"
 #include "rollback/RegistryStream.h"
 

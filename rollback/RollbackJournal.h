@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/Handles.h"
+#include "platform/Handles.h"
 
 class CRollbackJournal {
 public:

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "commands/FileSource.h"
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 #include "commands/RestartFileOps.h"
 #include "engine/ScriptEngine.h"
 #include "engine/Tokenizer.h"

@@ -3,7 +3,7 @@
 // from there.
 #include "app/DeviceActions.h"
 #include "app/DeviceLibrary.h"
-#include "commands/Win32Calls.h"
+#include "platform/Win32Calls.h"
 #include "install/InstallLog.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/install/InstallTestSupport.h"

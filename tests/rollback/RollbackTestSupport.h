@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "commands/RegistryHelpers.h"
-#include "commands/Win32Calls.h"
+#include "platform/Win32Calls.h"
 #include "tests/common/ScratchFolder.h"
 #include "tests/common/ScratchRegistry.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 #include "commands/RestartFileOps.h"
 #include "tests/rollback/RollbackTestSupport.h"
 

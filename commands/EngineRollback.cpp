@@ -7,7 +7,7 @@
 #include <exception>
 
 #include "engine/InstallHost.h"
-#include "rollback/EngineState.h"
+#include "commands/EngineState.h"
 
 CRollbackJournal& CScriptEngine::GetJournal() {
     std::unique_ptr<CRollbackJournal>& journal = EngineState(*this).journal;

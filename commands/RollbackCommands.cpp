@@ -1,9 +1,9 @@
-#include "rollback/RollbackCommands.h"
+#include "commands/RollbackCommands.h"
 
 #include <string>
 #include <vector>
 
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
 

@@ -1,4 +1,4 @@
-#include "commands/Win32Calls.h"
+#include "platform/Win32Calls.h"
 
 namespace tolv {
 

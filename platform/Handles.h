@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "commands/Win32Calls.h"
+#include "platform/Win32Calls.h"
 #include "framework/UniqueHandle.h"
 
 namespace tolv {

@@ -1,7 +1,7 @@
-#include "commands/PathHelpers.h"
+#include "platform/PathHelpers.h"
 
-#include "commands/Handles.h"
-#include "commands/Win32Calls.h"
+#include "platform/Handles.h"
+#include "platform/Win32Calls.h"
 
 namespace tolv {
 
