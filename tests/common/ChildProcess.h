@@ -24,16 +24,24 @@ public:
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE out = output.empty() ? nullptr
+        HANDLE out = output.empty() ? INVALID_HANDLE_VALUE
                                     : CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                                   &inherit, CREATE_ALWAYS, 0, nullptr);
-        if (out) startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = out;
-        if (CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, out != nullptr, 0,
-                           nullptr, nullptr, &startup, &process_)) {
-            CloseHandle(process_.hThread);
+        const bool redirected = out != INVALID_HANDLE_VALUE;
+        if (redirected) startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = redirected ? out : nullptr;
+        // Wine now and then fails to start a program the first time it is asked for it; a
+        // program that cannot start at all still fails all three tries.
+        for (int attempt = 0; attempt < 3 && !process_.hProcess; ++attempt) {
+            if (CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, redirected, 0,
+                               nullptr, nullptr, &startup, &process_)) {
+                CloseHandle(process_.hThread);
+            } else {
+                process_ = {};
+                Sleep(100);
+            }
         }
-        if (out) CloseHandle(out);
+        if (redirected) CloseHandle(out);
     }
     ~ChildProcess() {
         if (!process_.hProcess) return;
