@@ -301,14 +301,20 @@ bool CRollbackJournal::AddRecord(std::string text, bool movedAside) {
     return true;
 }
 
-void CRollbackJournal::Open() {
-    // A journal opened again starts afresh: the old file's offsets mean nothing in the new one.
+void CRollbackJournal::StartAfresh() {
     CloseFile();
     records_.clear();
     created_.clear();
-    active_ = true;
+    active_ = false;
     writeFailed_ = false;
     undoLinesRan_ = false;
+    committed_ = false;
+}
+
+void CRollbackJournal::Open() {
+    // A journal opened again starts afresh: the old file's offsets mean nothing in the new one.
+    StartAfresh();
+    active_ = true;
 
     char buffer[MAX_PATH] = "";
     const DWORD length = Win32().GetTempPathA(MAX_PATH, buffer);
@@ -346,12 +352,7 @@ void CRollbackJournal::Open() {
 }
 
 bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
-    CloseFile();
-    records_.clear();
-    created_.clear();
-    active_ = false;
-    undoLinesRan_ = false;
-    committed_ = false;
+    StartAfresh();
     // Opened without sharing: the journal of a run that goes on is open in its process.
     tolv::FileHandle file(Win32().CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                               nullptr, OPEN_EXISTING, 0, nullptr));

@@ -129,6 +129,8 @@ public:
     static void SetWriteAheadForBenchmark(WriteAhead mode);
 
 private:
+    // Forgets every record and state of an earlier run and closes its file: inactive.
+    void StartAfresh();
     void ReplayRecord(const Record& record);
     void ReplayFile(const Record& record);
     void ReplayRegistry(const std::string& text);
