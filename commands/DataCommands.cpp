@@ -6,6 +6,10 @@
 // overflow, and so does the one quotient without a representable value (the smallest
 // integer divided by -1). Text results are at most kMaxText characters; a result that
 // would be longer is refused with kTooLong before anything is stored.
+//
+// Lengths and positions count characters, not bytes (see engine/Text.h): a Cyrillic or
+// Greek letter is one character. strcmp compares code points; stricmp compares them after
+// lowering case as the user's language does.
 #include "commands/CommandTables.h"
 
 #include <algorithm>
@@ -14,10 +18,12 @@
 #include <string>
 
 #include "engine/CoreCommands.h"
+#include "engine/Text.h"
 
 namespace {
 
-// Text results are built in a buffer of 4096 bytes, terminator included.
+// Text results are at most 4095 characters, as they were when built in a buffer of 4096
+// bytes.
 constexpr std::size_t kMaxText = 4095;
 // Positions, lengths and counts of strget and strdel lie in 1..kMaxText.
 constexpr int kMaxTextArgument = static_cast<int>(kMaxText);
@@ -49,7 +55,7 @@ int StoreInt(CScriptEngine& engine, const char* name, int value) {
 }
 
 void StoreText(CScriptEngine& engine, const char* name, const std::string& text) {
-    if (text.size() > kMaxText) ThrowScriptError(ScriptError::kTooLong);
+    if (LongerThan(text, kMaxText)) ThrowScriptError(ScriptError::kTooLong);
     engine.SetVar(name, text.c_str());
 }
 
@@ -125,37 +131,29 @@ int IntCmp(CScriptEngine& engine, char* args) {
     return CompareResult(op, Sub(a, b));
 }
 
-unsigned char FoldCase(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+// -1, 0 or +1 from the first differing byte, bytes compared unsigned (a text that ends
+// first is smaller). In UTF-8, byte order is code point order.
+int CompareBytes(std::string_view a, std::string_view b) {
+    const int order = a.compare(b);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-// -1, 0 or +1 from the first differing byte among the first limit bytes, bytes compared
-// unsigned (a text that ends first is smaller). foldCase compares ASCII letters as lower
-// case, as the platform's case-blind comparison does in the C locale.
-int CompareBytes(const char* a, const char* b, std::size_t limit, bool foldCase) {
-    for (std::size_t i = 0; i < limit; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (foldCase) {
-            x = FoldCase(x);
-            y = FoldCase(y);
-        }
-        if (x != y) return x < y ? -1 : 1;
-        if (x == 0) break;
-    }
-    return 0;
-}
-
-// strcmp and stricmp: a length in 1..4095 limits both texts; any other compares them whole.
+// strcmp and stricmp: a length in 1..4095 limits both texts to that many characters; any
+// other compares them whole. foldCase compares them in lower case.
 int CompareTexts(CScriptEngine& engine, char* args, bool foldCase) {
     const char* a = nullptr;
     const char* op = nullptr;
     const char* b = nullptr;
     int length = kMaxTextArgument + 1;
     ParseArgs(engine, args, nullptr, "sssD", &a, &op, &b, &length);
-    const std::size_t limit =
-        length >= 1 && length <= kMaxTextArgument ? static_cast<std::size_t>(length) : SIZE_MAX;
-    return CompareResult(op, CompareBytes(a, b, limit, foldCase));
+    std::string_view first(a);
+    std::string_view second(b);
+    if (length >= 1 && length <= kMaxTextArgument) {
+        first = first.substr(0, CharOffset(first, static_cast<std::size_t>(length)));
+        second = second.substr(0, CharOffset(second, static_cast<std::size_t>(length)));
+    }
+    if (!foldCase) return CompareResult(op, CompareBytes(first, second));
+    return CompareResult(op, CompareBytes(LowerCaseText(first), LowerCaseText(second)));
 }
 
 int StrCmp(CScriptEngine& engine, char* args) {
@@ -168,7 +166,7 @@ int StrICmp(CScriptEngine& engine, char* args) {
 int StrLen(CScriptEngine& engine, char* args) {
     const char* text = nullptr;
     ParseArgs(engine, args, nullptr, "s", &text);
-    return static_cast<int>(std::strlen(text));
+    return static_cast<int>(CharCount(text));
 }
 
 // Position of part in text counted from 1, 0 when absent; the empty part is at 1.
@@ -177,7 +175,8 @@ int StrPos(CScriptEngine& engine, char* args) {
     const char* part = nullptr;
     ParseArgs(engine, args, nullptr, "ss", &text, &part);
     const char* found = std::strstr(text, part);
-    return found ? static_cast<int>(found - text) + 1 : 0;
+    if (!found) return 0;
+    return static_cast<int>(CharCount(std::string_view(text, found - text))) + 1;
 }
 
 int StrCat(CScriptEngine& engine, char* args) {
@@ -217,23 +216,30 @@ TextSpan ParseTextSpan(CScriptEngine& engine, char* args) {
     return span;
 }
 
+// Where the span's characters lie in its text, in bytes: [from, to).
+void SpanBytes(const TextSpan& span, std::size_t* from, std::size_t* to) {
+    const std::string_view text(span.text);
+    *from = CharOffset(text, span.start);
+    *to = *from + CharOffset(text.substr(*from), span.length);
+}
+
 int StrGet(CScriptEngine& engine, char* args) {
     const TextSpan span = ParseTextSpan(engine, args);
-    const std::size_t size = std::strlen(span.text);
+    std::size_t from = 0, to = 0;
+    SpanBytes(span, &from, &to);
     std::string& result = engine.ResultScratch();
-    if (span.start < size)
-        result.assign(span.text + span.start, std::min(span.length, size - span.start));
+    result.assign(span.text + from, to - from);
     StoreText(engine, span.name, result);
     return 1;
 }
 
 int StrDel(CScriptEngine& engine, char* args) {
     const TextSpan span = ParseTextSpan(engine, args);
-    const std::size_t size = std::strlen(span.text);
+    std::size_t from = 0, to = 0;
+    SpanBytes(span, &from, &to);
     std::string& result = engine.ResultScratch();
-    result.assign(span.text, std::min(span.start, size));
-    const std::size_t resume = span.start + span.length;
-    if (resume < size) result.append(span.text + resume);
+    result.assign(span.text, from);
+    result.append(span.text + to);
     StoreText(engine, span.name, result);
     return 1;
 }

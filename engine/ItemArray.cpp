@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "engine/ScriptError.h"
+#include "engine/Text.h"
 
 // ---------------------------------------------------------------------------------------
 // CItemArray
@@ -166,7 +167,7 @@ bool EntryKey(const std::string& entry, std::string_view* key) {
 }  // namespace
 
 const std::string& CNameValueTable::UpperKey(std::string_view name) const {
-    if (name.size() > static_cast<size_t>(kMaxNameLength)) ThrowScriptError(ScriptError::kTooLong);
+    if (LongerThan(name, kMaxNameLength)) ThrowScriptError(ScriptError::kTooLong);
     key_.assign(name.data(), name.size());
     UpperCaseAscii(key_);
     return key_;
@@ -182,7 +183,7 @@ void CNameValueTable::RebuildIndex() const {
 }
 
 int CNameValueTable::FindName(std::string_view name) const {
-    if (name.size() > static_cast<size_t>(kMaxNameLength)) ThrowScriptError(ScriptError::kTooLong);
+    if (LongerThan(name, kMaxNameLength)) ThrowScriptError(ScriptError::kTooLong);
     // Small tables (call frames) are scanned, comparing with the name upper-cased on the
     // fly: cheaper than copying and hashing, and they never pay for index nodes. A name
     // holding "=" matches by prefix across the entry's own "=", which the index cannot
@@ -219,7 +220,8 @@ const char* CNameValueTable::GetValue(std::string_view name) const {
 }
 
 void CNameValueTable::SetValueAt(int found, std::string_view name, std::string_view value) {
-    if (name.size() + 1 + value.size() > static_cast<size_t>(kMaxLineLength)) {
+    if (name.size() + 1 + value.size() > static_cast<size_t>(kMaxLineLength) &&
+        CharCount(name) + 1 + CharCount(value) > static_cast<size_t>(kMaxLineLength)) {
         ThrowScriptError(ScriptError::kTooLong);
     }
     if (found >= 0) {

@@ -20,6 +20,8 @@
 constexpr int kMaxNameLength = 255;
 // A stored "NAME=value" entry, like a script line, is at most this long.
 constexpr int kMaxLineLength = 4095;
+// Both limits count characters (see Text.h); a character takes at most this many bytes.
+constexpr int kMaxCharBytes = 4;
 
 class CItemArray {
 public:

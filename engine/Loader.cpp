@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ScriptEngine.h"
+#include "engine/Text.h"
 #include "engine/Tokenizer.h"
 
 namespace {
@@ -26,8 +27,8 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // Splits a byte stream into stored lines the way a text-mode read of at most 4095
 // characters per line would: "\r\n" and "\n" end a line, a Ctrl+Z ends the file (editors
 // of the platform may leave one after the last line), a longer line arrives as pieces of
-// 4095 characters and a remainder, a piece ends at its first NUL byte, and trailing white
-// space is removed from each piece.
+// 4095 characters and a remainder (never splitting a character), a piece ends at its first
+// NUL byte, and trailing white space is removed from each piece.
 class LineSplitter {
 public:
     template <typename Emit>
@@ -66,7 +67,10 @@ public:
 private:
     template <typename Emit>
     void Append(char c, Emit& emit) {
-        if (piece_.size() == static_cast<size_t>(kMaxLineLength)) EndLine(emit);
+        if (!ContinuesChar(static_cast<unsigned char>(c))) {
+            if (pieceChars_ == kMaxLineLength) EndLine(emit);
+            ++pieceChars_;
+        }
         piece_.push_back(c);
     }
 
@@ -79,20 +83,25 @@ private:
         }
         emit(piece_);
         piece_.clear();
+        pieceChars_ = 0;
     }
 
     static constexpr char kEndOfFile = '\x1A';
 
     std::string piece_;
+    int pieceChars_ = 0;
     bool pendingCr_ = false;
     bool ended_ = false;  // a Ctrl+Z was read: the rest of the stream is not text
 };
 
 // Stores the lines of a byte source in lines and returns their count: produce(feed) calls
 // feed(data, size) with the source's bytes in order. Raises 12 for a first line that is not
-// the header, 11 past kMaxScriptBytes, 2 without memory.
+// the header, 11 past kMaxScriptBytes, 2 without memory. With conversion given, the bytes are
+// taken as the engine's text (a byte order mark included); without it, a leading byte order
+// mark is skipped and *conversion says what the bytes turned out to need: the lines stored
+// are then right only when it says kNone.
 template <typename Produce>
-int StoreLines(CItemArray& lines, Produce&& produce) {
+int StoreLines(CItemArray& lines, Produce&& produce, FileTextConversion* conversion) {
     int count = 0;
     auto store = [&lines, &count](const std::string& line) {
         if (count == 0 && line != kHeader) ThrowScriptError(ScriptError::kNotInstallFile);
@@ -101,17 +110,53 @@ int StoreLines(CItemArray& lines, Produce&& produce) {
     };
     try {
         LineSplitter splitter;
+        Utf8Validator checked;
+        bool first = true;
+        bool bom = false;
         size_t total = 0;
         produce([&](const char* data, size_t size) {
             total += size;
             if (total > kMaxScriptBytes) ThrowScriptError(ScriptError::kUnreadable);
+            if (conversion && first && std::string_view(data, size).substr(0, 3) == kUtf8Bom) {
+                bom = true;
+                data += kUtf8Bom.size();
+                size -= kUtf8Bom.size();
+            }
+            first = false;
+            if (conversion) checked.Feed(data, size);
             splitter.Feed(data, size, store);
         });
         splitter.Finish(store);
+        if (conversion) *conversion = ConversionFor(bom, checked);
     } catch (const std::bad_alloc&) {
         ThrowScriptError(ScriptError::kNoMemory);
     }
     return count;
+}
+
+// Calls feed with text in pieces, so that the size bound stops an oversized text as early
+// as it stops a file.
+template <typename Feed>
+void FeedPieces(std::string_view text, Feed&& feed) {
+    constexpr size_t kPiece = 64 * 1024;
+    for (size_t at = 0; at < text.size(); at += kPiece) {
+        feed(text.data() + at, std::min(kPiece, text.size() - at));
+    }
+}
+
+// Stores the file's text again, converted: the lines stored while reading it took its
+// bytes as they were.
+int StoreConverted(CItemArray& lines, std::string_view bytes, FileTextConversion conversion) {
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
+    std::string text;
+    try {
+        text = ConvertFileText(bytes, conversion);
+    } catch (const std::bad_alloc&) {
+        ThrowScriptError(ScriptError::kNoMemory);
+    }
+    lines.Clear();
+    return StoreLines(
+        lines, [&text](auto&& feed) { FeedPieces(text, feed); }, nullptr);
 }
 
 }  // namespace
@@ -124,7 +169,7 @@ void CScriptEngine::BeginLoad(const char* path) {
     currentLine_ = 0;
     callDepth_ = 0;
     scriptPath_.clear();
-    if (!path || std::strlen(path) > kMaxScriptPath) ThrowScriptError(ScriptError::kUnreadable);
+    if (!path || PathLongerThan(path, kMaxScriptPath)) ThrowScriptError(ScriptError::kUnreadable);
     scriptPath_ = path;
 }
 
@@ -139,24 +184,38 @@ void CScriptEngine::Load(const char* path) {
     // Binary mode, with "\r\n" handled by the splitter, reads the same on every platform.
     FilePtr file(std::fopen(path, "rb"));
     if (!file) ThrowScriptError(ScriptError::kUnreadable);
-    const int count = StoreLines(lines_, [&file](auto&& feed) {
+    auto readAll = [&file](auto&& feed) {
         std::vector<char> chunk(64 * 1024);
         while (size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get())) {
             feed(chunk.data(), got);
         }
-    });
+    };
+    FileTextConversion conversion = FileTextConversion::kNone;
+    int count = StoreLines(lines_, readAll, &conversion);
     if (std::ferror(file.get())) ThrowScriptError(ScriptError::kUnreadable);
+    if (conversion != FileTextConversion::kNone) {
+        // Rare (a file in another encoding than the engine's): read it again whole.
+        std::string bytes;
+        std::rewind(file.get());
+        try {
+            readAll([&bytes](const char* data, size_t size) { bytes.append(data, size); });
+        } catch (const std::bad_alloc&) {
+            ThrowScriptError(ScriptError::kNoMemory);
+        }
+        if (std::ferror(file.get())) ThrowScriptError(ScriptError::kUnreadable);
+        count = StoreConverted(lines_, bytes, conversion);
+    }
     file.reset();
     EndLoad(count);
 }
 
 void CScriptEngine::LoadBytes(const char* data, size_t size, const char* path) {
     BeginLoad(path);
-    const int count = StoreLines(lines_, [data, size](auto&& feed) {
-        // In pieces, so that the size bound stops an oversized buffer as early as a file.
-        constexpr size_t kPiece = 64 * 1024;
-        for (size_t at = 0; at < size; at += kPiece) feed(data + at, std::min(kPiece, size - at));
-    });
+    const std::string_view bytes(data, size);
+    FileTextConversion conversion = FileTextConversion::kNone;
+    int count = StoreLines(
+        lines_, [bytes](auto&& feed) { FeedPieces(bytes, feed); }, &conversion);
+    if (conversion != FileTextConversion::kNone) count = StoreConverted(lines_, bytes, conversion);
     EndLoad(count);
 }
 

@@ -2,6 +2,7 @@
 // variable scopes. Loading lives in Loader.cpp, the core commands in CoreCommands.cpp.
 #include "engine/ScriptEngine.h"
 #include "engine/RunObserver.h"
+#include "engine/Text.h"
 
 #include <charconv>
 #include <cstdint>
@@ -369,32 +370,66 @@ char* CScriptEngine::ExpandLine() {
     }
 }
 
+namespace {
+// The characters of an expanding line, counted only once its bytes reach the limit (until
+// then, bytes bound characters) and then only for the bytes not counted before.
+class ExpandedChars {
+public:
+    size_t Count(const char* out, size_t bytes) {
+        chars_ += CharCount(std::string_view(out + counted_, bytes - counted_));
+        counted_ = bytes;
+        return chars_;
+    }
+
+private:
+    size_t counted_ = 0;
+    size_t chars_ = 0;
+};
+}  // namespace
+
 bool CScriptEngine::ExpandPass(const char* in) {
     // The expanded line stays below 4095 characters, so it always fits the line buffer.
     constexpr size_t kMaxExpanded = kMaxLineLength - 1;
+    constexpr size_t kMaxExpandedBytes = kMaxExpanded * kMaxCharBytes;
     char* out = lineBuffer_.data();
     size_t n = 0;
+    ExpandedChars chars;
     bool substituted = false;
     while (*in != '\0' && *in != ';') {
         if (*in != '#') {
-            if (n >= kMaxExpanded) ThrowScriptError(ScriptError::kTooLong);
+            if (n >= kMaxExpanded) {
+                // A byte that continues a character adds no character.
+                const bool startsChar = !ContinuesChar(static_cast<unsigned char>(*in));
+                if (n >= kMaxExpandedBytes || (startsChar && chars.Count(out, n) >= kMaxExpanded)) {
+                    ThrowScriptError(ScriptError::kTooLong);
+                }
+            }
             out[n++] = *in++;
             continue;
         }
         if (IsEscapeSecond(in[1])) {
             // Escapes stay as written; the tokenizer resolves them.
-            if (n + 2 > kMaxExpanded) ThrowScriptError(ScriptError::kTooLong);
+            if (n + 2 > kMaxExpanded &&
+                (n + 2 > kMaxExpandedBytes || chars.Count(out, n) + 2 > kMaxExpanded)) {
+                ThrowScriptError(ScriptError::kTooLong);
+            }
             out[n++] = in[0];
             out[n++] = in[1];
             in += 2;
             continue;
         }
         const char* close = std::strchr(in + 1, '#');
-        if (!close || close - (in + 1) > kMaxNameLength) ThrowScriptError(ScriptError::kSyntax);
+        if (!close || LongerThan(std::string_view(in + 1, close - (in + 1)), kMaxNameLength)) {
+            ThrowScriptError(ScriptError::kSyntax);
+        }
         substName_.assign(in + 1, close);
         const char* value = LookUpSubstitution(substName_.c_str());
         size_t length = std::strlen(value);
-        if (n + length > kMaxExpanded) ThrowScriptError(ScriptError::kTooLong);
+        if (n + length > kMaxExpanded &&
+            (n + length > kMaxExpandedBytes ||
+             chars.Count(out, n) + CharCount(std::string_view(value, length)) > kMaxExpanded)) {
+            ThrowScriptError(ScriptError::kTooLong);
+        }
         std::memcpy(out + n, value, length);
         n += length;
         substituted = true;
@@ -408,9 +443,16 @@ const char* CScriptEngine::LookUpSubstitution(const char* text) {
     if (IsVarRef(text)) return GetVar(text + 1);
     int code = 0;
     if (ParseInt(text, &code) && code >= 1 && code <= 255) {
-        charText_[0] = static_cast<char>(code);
-        charText_[1] = '\0';
-        return charText_;
+        const char byte = static_cast<char>(code);
+        // Codes above 127 name the legacy code page's character, as they always have; in
+        // UTF-8 that character takes two or three bytes.
+        if (code < 0x80 || !GetTextCodec().utf8) {
+            charText_.assign(1, byte);
+        } else {
+            charText_ =
+                ConvertFileText(std::string_view(&byte, 1), FileTextConversion::kFromLegacy);
+        }
+        return charText_.c_str();
     }
     return macros_.GetValue(text);
 }

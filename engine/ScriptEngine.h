@@ -65,7 +65,7 @@ class CScriptEngine {
 public:
     static constexpr int kMaxCallDepth = 100;
     static constexpr int kMaxExpansionPasses = 10;
-    static constexpr int kLineBufferSize = kMaxLineLength + 1;
+    static constexpr int kLineBufferSize = kMaxLineLength * kMaxCharBytes + 1;
     // Statements running inside one another (if, eval, procedure calls). Bounds the native
     // stack that one line like "if if if ... X" can take at each of the 100 call levels.
     static constexpr int kMaxStatementNesting = 4096;
@@ -312,7 +312,7 @@ private:
     std::string scriptPath_;
     std::array<char, kLineBufferSize> lineBuffer_{};
     std::array<char, kLineBufferSize> workBuffer_{};
-    char charText_[2] = {0, 0};  // the text of a "#n#" character substitution
+    std::string charText_;  // the text of a "#n#" character substitution
 
     CItemArray lines_{500, 100};
     CNameValueTable procs_{20, 10};

@@ -6,6 +6,7 @@
 
 #include "engine/ItemArray.h"
 #include "engine/ScriptError.h"
+#include "engine/Text.h"
 
 namespace {
 
@@ -119,7 +120,9 @@ const char* SplitWord(const char* text, const char* delimiters, std::string& out
     const char* p = SkipBlanks(text);
     if (*p == '\0') return nullptr;
     size_t len = std::strcspn(p, delimiters);
-    if (len > static_cast<size_t>(kMaxNameLength)) ThrowScriptError(ScriptError::kTooLong);
+    if (LongerThan(std::string_view(p, len), kMaxNameLength)) {
+        ThrowScriptError(ScriptError::kTooLong);
+    }
     out.assign(p, len);
     p += len;
     if (*p == '\0') return nullptr;
@@ -172,6 +175,8 @@ char* ParseLabel(char* text) {
     if (text[0] == ':') ThrowScriptError(ScriptError::kSyntax);
     int len = LabelLength(text);
     if (len == 0) return text;
-    if (len > kMaxNameLength) ThrowScriptError(ScriptError::kTooLong);
+    if (LongerThan(std::string_view(text, len), kMaxNameLength)) {
+        ThrowScriptError(ScriptError::kTooLong);
+    }
     return SkipBlanks(text + len + 1);
 }

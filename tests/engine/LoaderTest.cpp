@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/ScriptEngine.h"
+#include "engine/Text.h"
 #include "tests/engine/EngineTestSupport.h"
 
 using engine_test::ErrorOf;
@@ -32,7 +33,8 @@ TEST(Load, ChecksTheHeaderAndTheBlocksAndKeepsWhatCameBefore) {
         {";OBRIX_INST_FILEX\n; c\n", 12, 0, ""},
         {" ;OBRIX_INST_FILE\n; c\n", 12, 0, ""},
         {";obrix_inst_file\n; c\n", 12, 0, ""},
-        {"\xEF\xBB\xBF;OBRIX_INST_FILE\n; c\n", 12, 0, ""},
+        {"\xEF\xBB\xBF;OBRIX_INST_FILE\n; c\n", 0, 0, ""},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF;OBRIX_INST_FILE\n; c\n", 12, 0, ""},
         {";OBRIX_INST_FILE \t \nproc Main\nendp\n", 0, 0, "MAIN=1,2"},
         {kHeader + "; only a comment\n", 0, 0, ""},
         {kHeader + "proc Main\nendp\nproc main\nendp\n", 4, 3, "MAIN=1,2"},
@@ -109,4 +111,34 @@ TEST(Load, StopsAtANulInALineAndAtACtrlZ) {
     ASSERT_EQ(engine.GetLines().GetCount(), 4);
     EXPECT_EQ(engine.CallProc("Main"), 4);
     EXPECT_EQ(LoadError(engine, kHeader + "\x1A; c\r\n"), 11);
+}
+
+TEST(Load, ReadsUtf8WithOrWithoutItsMarkAndOtherFilesInTheLegacyCodePage) {
+    CScriptEngine engine;
+    const std::string line = "; \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // Привет
+    for (const std::string& text :
+         {kHeader + line + "\n", "\xEF\xBB\xBF" + kHeader + line + "\n"}) {
+        ASSERT_EQ(LoadError(engine, text), 0);
+        EXPECT_EQ(engine.GetLines().GetAt(1), line);
+    }
+    // The same word in a single-byte code page is not UTF-8: it is converted, one
+    // character a byte.
+    ASSERT_EQ(LoadError(engine, kHeader + "; \xCF\xF0\xE8\xE2\xE5\xF2\n"), 0);
+    const std::string converted = engine.GetLines().GetAt(1);
+    Utf8Validator checked;
+    checked.Feed(converted.data(), converted.size());
+    EXPECT_TRUE(checked.Valid() && checked.SawNonAscii()) << converted;
+    EXPECT_EQ(CharCount(converted), 8u);
+}
+
+TEST(Load, CutsLinesAfter4095CharactersNotBytes) {
+    std::string line = "; ";
+    for (int i = 0; i < 4093; ++i) line += "\xD0\xB6";  // ж
+    CScriptEngine engine;
+    ASSERT_EQ(LoadError(engine, kHeader + line + "\n"), 0);
+    EXPECT_EQ(engine.GetLines().GetCount(), 2);
+    EXPECT_EQ(CharCount(engine.GetLines().GetAt(1)), 4095u);
+    // One letter more comes as a line of its own: a statement outside every procedure.
+    EXPECT_EQ(LoadError(engine, kHeader + line + "\xD0\xB6\n"), 3);
+    EXPECT_EQ(engine.GetCurrentLine(), 2);
 }
