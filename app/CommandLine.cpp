@@ -2,6 +2,7 @@
 #include "app/DeviceActions.h"
 #include "app/Language.h"
 #include "app/ManagerApp.h"
+#include "engine/Text.h"
 #include "resources/resource.h"
 
 #include <cctype>
@@ -10,8 +11,9 @@
 
 namespace {
 
-// Switch arguments are held in a path buffer of 260 characters; a longer argument is
-// refused rather than cut, since a cut path or device name would act on something else.
+// Switch arguments are held in a path buffer of 260 characters (UTF-16 units, as Windows
+// counts a path); a longer argument is refused rather than cut, since a cut path or device
+// name would act on something else.
 constexpr size_t kArgumentBufferSize = 260;
 
 bool IsBlank(char c) {
@@ -22,7 +24,7 @@ bool IsBlank(char c) {
 // nothing when it does not fit the argument buffer.
 std::optional<std::string> SwitchArgument(const char* rest) {
     std::string argument = rest;
-    if (argument.size() >= kArgumentBufferSize) return std::nullopt;
+    if (PathLongerThan(argument, kArgumentBufferSize - 1)) return std::nullopt;
     size_t first = 0;
     while (first < argument.size() && IsBlank(argument[first])) ++first;
     size_t last = argument.size();

@@ -4,6 +4,7 @@
 #include "app/Language.h"
 #include "console/DeviceListDlg.h"
 #include "install/InstallLog.h"
+#include "platform/TextCodec.h"
 #include "resources/resource.h"
 
 #include <cstdlib>
@@ -29,12 +30,13 @@ std::wstring HelpFolder() {
     return folder + L"\\help";
 }
 
-// Drive and directory of the application name; empty for the default bare name.
+// Drive and directory of the application name, with its last separator; empty for the
+// default bare name. Split as text: a UTF-8 path may be longer than the runtime's fixed
+// path buffers.
 std::string ProgramDirectory(const char* appName) {
-    char drive[_MAX_DRIVE] = {};
-    char directory[_MAX_DIR] = {};
-    _splitpath(appName ? appName : "", drive, directory, nullptr, nullptr);
-    return std::string(drive) + directory;
+    const std::string name = appName ? appName : "";
+    const size_t end = name.find_last_of("\\/:");
+    return end == std::string::npos ? std::string() : name.substr(0, end + 1);
 }
 
 }  // namespace
@@ -54,6 +56,8 @@ BOOL CManagerApp::OnCmdMsg(UINT commandId) {
 
 BOOL CManagerApp::InitInstance() {
     gExitCode = 0;
+    // Every text of this run in the process's code page: UTF-8 wherever Windows grants it.
+    tolv::UseSystemTextCodec();
     std::string programDirectory = ProgramDirectory(m_pszAppName);
     if (!InitLanguage(m_hInstance, kLanguageBaseName, programDirectory.c_str())) {
         AfxMessageBox(IDS_LANG_INIT_FAILED, MB_OK);

@@ -13,10 +13,15 @@ function(tolv_setup_test_fixture)
     set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 endfunction()
 
-# tolv_add_test(name SOURCES files... [LIBS libs...] [DEPENDS targets...])
+# tolv_add_test(name [BOTH_CODE_PAGES] SOURCES files... [LIBS libs...] [DEPENDS targets...])
+#
+# Test programs take the program's text encoding from the checker's manifest (UTF-8 for
+# every narrow call). Each runs under a Western system code page (1252); with
+# BOTH_CODE_PAGES it runs a second time, as name_rus, under the Russian one (1251), which
+# Wine takes from the locale.
 function(tolv_add_test name)
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
-    add_executable(${name} ${T_SOURCES})
+    cmake_parse_arguments(T "BOTH_CODE_PAGES" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    add_executable(${name} ${T_SOURCES} $<TARGET_OBJECTS:tolv_utf8_manifest>)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_definitions(${name} PRIVATE TOLV_TEST_DATA="${TOLV_TEST_DATA}"
@@ -24,9 +29,19 @@ function(tolv_add_test name)
     if(T_DEPENDS)
         add_dependencies(${name} ${T_DEPENDS})
     endif()
-    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-    set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED wine
-        TIMEOUT 600
-        ENVIRONMENT "WINEPREFIX=${TOLV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
+    set(locales C.UTF-8)
+    if(T_BOTH_CODE_PAGES)
+        list(APPEND locales ru_RU.UTF-8)
+    endif()
+    foreach(locale ${locales})
+        set(test ${name})
+        if(locale STREQUAL "ru_RU.UTF-8")
+            set(test ${name}_rus)
+        endif()
+        add_test(NAME ${test} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+        set_tests_properties(${test} PROPERTIES
+            FIXTURES_REQUIRED wine
+            TIMEOUT 600
+            ENVIRONMENT "LC_ALL=${locale};WINEPREFIX=${TOLV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
+    endforeach()
 endfunction()

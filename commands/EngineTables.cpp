@@ -7,8 +7,11 @@
 #include "engine/ScriptEngine.h"
 #include "commands/EngineState.h"
 #include "commands/RollbackCommands.h"
+#include "platform/TextCodec.h"
 
 CScriptEngine::CScriptEngine() : services_(std::make_unique<CEngineState>()) {
+    // Texts follow the process's code page; asked again for each engine, since it is cheap.
+    tolv::UseSystemTextCodec();
     // Each table registered whole. Order: core, then file and system, then registry
     // commands; a later table's row replaces an earlier row of the same name.
     RegisterCommands(kCoreCommands);

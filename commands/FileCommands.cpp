@@ -8,8 +8,8 @@
 // onErrorProc) with a result of 0; faults of the script itself are script errors.
 //
 // Decisions the commands share:
-// - A path of 260 characters or more is refused before anything is touched, as a Windows
-//   failure ERROR_FILENAME_EXCED_RANGE reported with that path: the ANSI file functions
+// - A path of 260 UTF-16 units or more is refused before anything is touched, as a Windows
+//   failure ERROR_FILENAME_EXCED_RANGE reported with that path: the file functions
 //   cannot take it, and a failure halfway through would leave a half-done change.
 // - An item that the journal's backup already took away counts as removed: del and rmdir
 //   then succeed, exactly as they do when no journal runs.
@@ -45,6 +45,7 @@
 #include "platform/Win32Calls.h"
 #include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
+#include "engine/Text.h"
 #include "engine/InstallHost.h"
 #include "rollback/RollbackJournal.h"
 
@@ -97,7 +98,7 @@ bool BackupRestartWork(CScriptEngine& engine) {
 
 // Refuses a path the ANSI file functions cannot take (see the top of this file).
 bool PathTooLong(CScriptEngine& engine, const std::string& path) {
-    if (path.size() <= tolv::kMaxPathLength) return false;
+    if (!PathLongerThan(path, tolv::kMaxPathLength)) return false;
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     ReportWinError(engine, path.c_str());
     return true;
@@ -387,7 +388,7 @@ bool DeleteReadOnly(const std::string& path, DWORD* error) {
 bool DeleteOne(CScriptEngine& engine, const std::string& path, bool shared, bool atRestart,
                bool* failed, DWORD* error) {
     *failed = true;
-    if (path.size() > tolv::kMaxPathLength) {
+    if (PathLongerThan(path, tolv::kMaxPathLength)) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return true;
     }

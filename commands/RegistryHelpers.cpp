@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Text.h"
 #include "platform/Handles.h"
 
 namespace tolv {
@@ -24,9 +25,16 @@ struct TextValue {
     }
 };
 
+// The query, with a text that holds more characters than the script's buffer refused as
+// one that does not fit it.
 LONG QueryText(HKEY key, const char* name, TextValue& value) {
-    return Win32().RegQueryValueExA(key, name, nullptr, &value.type,
-                                    reinterpret_cast<BYTE*>(value.data), &value.size);
+    const LONG rc = Win32().RegQueryValueExA(key, name, nullptr, &value.type,
+                                             reinterpret_cast<BYTE*>(value.data), &value.size);
+    if (rc != ERROR_SUCCESS) return rc;
+    if (LongerThan(std::string_view(value.data, value.size), kRegTextMaxChars)) {
+        return ERROR_MORE_DATA;
+    }
+    return ERROR_SUCCESS;
 }
 
 // A count stored as text is read like atoi, but clamped: a count is never negative and never
@@ -79,6 +87,7 @@ LONG ReadRegString(std::string& out, HKEY root, const char* subkey, const char* 
     if (needed == 0) return static_cast<LONG>(GetLastError());
     // A result that does not fit leaves the buffer undefined; it is no answer.
     if (needed > kRegTextBufferSize) return ERROR_MORE_DATA;
+    if (LongerThan(expanded, kRegTextMaxChars - 1)) return ERROR_MORE_DATA;
     out = expanded;
     return ERROR_SUCCESS;
 }

@@ -16,13 +16,16 @@ namespace tolv {
 inline constexpr const char kSharedDllsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
-// Room for a value read as text: the 260-character buffer of the script language.
-inline constexpr DWORD kRegTextBufferSize = MAX_PATH;
+// A value read as text fits the 260-character buffer of the script language: at most 260
+// characters with its terminator. The bytes are read into room for that many characters
+// of any script.
+inline constexpr size_t kRegTextMaxChars = MAX_PATH;
+inline constexpr DWORD kRegTextBufferSize = MAX_PATH * 4;
 
 // Reads a string value (name nullptr or "" for the key's default value) into out. REG_SZ is
 // taken as stored; REG_EXPAND_SZ has its environment references expanded. Returns 0, or a
 // Windows error code: the open or query failure (ERROR_FILE_NOT_FOUND for a missing key or
-// value, ERROR_MORE_DATA for a text that does not fit 260 bytes with its terminator, before
+// value, ERROR_MORE_DATA for a text that does not fit 260 characters with its terminator, before
 // or after expansion), ERROR_BADKEY
 // (1010) for a value of another type. out is changed only when 0 is returned.
 LONG ReadRegString(std::string& out, HKEY root, const char* subkey, const char* name);

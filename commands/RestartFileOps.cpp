@@ -90,9 +90,9 @@ void SetWindowsDirectoryForTesting(const char* directory) {
 std::string WininitPath() {
     std::string directory = WindowsDirectoryOverride();
     if (directory.empty()) {
-        char buffer[MAX_PATH] = "";
-        const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
-        if (length < MAX_PATH) directory.assign(buffer, length);
+        char buffer[tolv::kNarrowPathBufferSize] = "";
+        const UINT length = GetWindowsDirectoryA(buffer, tolv::kNarrowPathBufferSize);
+        if (length < tolv::kNarrowPathBufferSize) directory.assign(buffer, length);
     }
     if (!directory.empty() && directory.back() == '\\') directory.pop_back();
     return directory + "\\WININIT.INI";

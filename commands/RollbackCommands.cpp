@@ -6,6 +6,7 @@
 #include "platform/PathHelpers.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
+#include "engine/Text.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ int RbackAddProc(CScriptEngine& engine, char* args) {
     std::string firstLine;
     if (newName && *newName) {
         firstLine = std::string("proc ") + newName;
-        if (firstLine.size() > kMaxProcLine) ThrowScriptError(ScriptError::kTooLong);
+        if (LongerThan(firstLine, kMaxProcLine)) ThrowScriptError(ScriptError::kTooLong);
     }
     int first = 0, last = 0;
     engine.GetProcRange(name, &first, &last);

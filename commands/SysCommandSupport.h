@@ -42,7 +42,8 @@ inline bool HasOption(const std::string& lowered, char letter) {
     return lowered.find(letter) != std::string::npos;
 }
 
-// The longest path the ANSI file functions take: MAX_PATH less the terminating zero.
+// The longest path the file functions take: MAX_PATH less the terminating zero, in UTF-16
+// units as Windows counts (see engine/Text.h).
 inline constexpr size_t kMaxPathLength = 259;
 
 }  // namespace tolv

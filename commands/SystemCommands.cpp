@@ -29,6 +29,7 @@
 #include "commands/SystemCommandTables.h"
 #include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
+#include "engine/Text.h"
 #include "engine/TextCase.h"
 #include "rollback/RollbackJournal.h"
 
@@ -75,7 +76,7 @@ bool LookupShellFolder(const char* key, std::string& out) {
         if (!EqualsNoCase(key, row.key)) continue;
         LPITEMIDLIST items = nullptr;
         if (FAILED(SHGetSpecialFolderLocation(nullptr, row.csidl, &items)) || !items) return false;
-        char path[MAX_PATH] = "";
+        char path[tolv::kNarrowPathBufferSize] = "";
         bool ok = SHGetPathFromIDListA(items, path) && path[0] != '\0';
         CoTaskMemFree(items);
         if (ok && path[0] == ':' && path[1] == ':') {
@@ -89,38 +90,38 @@ bool LookupShellFolder(const char* key, std::string& out) {
     return false;
 }
 
-// The readers of the other keys. A reader fills a buffer of MAX_PATH characters that starts
+// The readers of the other keys. A reader fills a buffer of kNarrowPathBufferSize bytes that starts
 // out empty and returns false only when the value cannot be had at all; a failed call
 // leaves the buffer empty and that empty text is the answer.
 using InfoReader = bool (*)(char* buffer);
 
 bool ReadWindowsDir(char* buffer) {
-    GetWindowsDirectoryA(buffer, MAX_PATH);
+    GetWindowsDirectoryA(buffer, tolv::kNarrowPathBufferSize);
     return true;
 }
 bool ReadSystemDir(char* buffer) {
-    GetSystemDirectoryA(buffer, MAX_PATH);
+    GetSystemDirectoryA(buffer, tolv::kNarrowPathBufferSize);
     return true;
 }
 bool ReadUserName(char* buffer) {
-    DWORD size = MAX_PATH;
+    DWORD size = tolv::kNarrowPathBufferSize;
     GetUserNameA(buffer, &size);
     return true;
 }
 bool ReadComputerName(char* buffer) {
-    DWORD size = MAX_PATH;
+    DWORD size = tolv::kNarrowPathBufferSize;
     GetComputerNameA(buffer, &size);
     return true;
 }
 bool ReadTempDir(char* buffer) {
-    GetTempPathA(MAX_PATH, buffer);
+    GetTempPathA(tolv::kNarrowPathBufferSize, buffer);
     std::string path = buffer;
     tolv::StripBackslash(path);
-    lstrcpynA(buffer, path.c_str(), MAX_PATH);
+    lstrcpynA(buffer, path.c_str(), tolv::kNarrowPathBufferSize);
     return true;
 }
 bool ReadOsName(char* buffer) {
-    lstrcpynA(buffer, tolv::IsWindowsNT() ? "WINNT" : "WIN95", MAX_PATH);
+    lstrcpynA(buffer, tolv::IsWindowsNT() ? "WINNT" : "WIN95", tolv::kNarrowPathBufferSize);
     return true;
 }
 // "0x" and major * 256 + minor in lower-case hexadecimal: 0x400 for 4.0, 0x40a for 4.10.
@@ -129,7 +130,8 @@ bool ReadOsVersion(char* buffer) {
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(&info);
     const uint32_t version = info.dwMajorVersion * 256u + info.dwMinorVersion;
-    std::snprintf(buffer, MAX_PATH, "0x%lx", static_cast<unsigned long>(version));
+    std::snprintf(buffer, tolv::kNarrowPathBufferSize, "0x%lx",
+                  static_cast<unsigned long>(version));
     return true;
 }
 bool ReadProgramFilesDir(char* buffer) {
@@ -139,7 +141,7 @@ bool ReadProgramFilesDir(char* buffer) {
                             "ProgramFilesDir") != ERROR_SUCCESS) {
         return false;
     }
-    lstrcpynA(buffer, value.c_str(), MAX_PATH);
+    lstrcpynA(buffer, value.c_str(), tolv::kNarrowPathBufferSize);
     return true;
 }
 
@@ -159,7 +161,7 @@ constexpr InfoKey kInfoKeys[] = {
 bool LookupInfoKey(const char* key, std::string& out) {
     for (const InfoKey& row : kInfoKeys) {
         if (!EqualsNoCase(key, row.key)) continue;
-        char buffer[MAX_PATH] = "";
+        char buffer[tolv::kNarrowPathBufferSize] = "";
         if (!row.read(buffer)) return false;
         out = buffer;
         return true;
@@ -289,12 +291,12 @@ struct ComReleaser {
 template <typename Interface>
 using ComPtr = std::unique_ptr<Interface, ComReleaser>;
 
-// Saves a shell link at path (ANSI, at most MAX_PATH - 1 characters) that starts target
+// Saves a shell link at path (at most MAX_PATH - 1 UTF-16 units) that starts target
 // with arguments. Only the target and its arguments are set; everything else keeps the
 // link object's defaults. True when the link file was saved.
 bool CreateShellLink(CComSession& com, const std::string& path, const char* target,
                      const char* arguments) {
-    if (path.size() > tolv::kMaxPathLength || !com.InitCom()) return false;
+    if (PathLongerThan(path, tolv::kMaxPathLength) || !com.InitCom()) return false;
     IShellLinkA* linkObject = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 reinterpret_cast<void**>(&linkObject)))) {

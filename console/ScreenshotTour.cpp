@@ -124,8 +124,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (__argc < 3) return 2;
     const std::string language = __argv[1];
     gFolder = __argv[2];
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    char self[MAX_PATH * 3] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
     std::string driver = self;
     driver = driver.substr(0, driver.find_last_of('\\')) + "\\sample\\SampleReader.dll";
 

@@ -29,8 +29,8 @@ bool OpenHelpPage(UINT command, const std::wstring& page) {
 }
 
 std::string ExecutableBaseName() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char path[MAX_PATH * 3] = {};  // UTF-8: up to three bytes a UTF-16 unit
+    GetModuleFileNameA(nullptr, path, sizeof path);
     std::string name = path;
     size_t slash = name.find_last_of("\\/:");
     if (slash != std::string::npos) name.erase(0, slash + 1);

@@ -119,9 +119,9 @@ bool ReadRecordValue(const std::string& key, const char* name, std::string& valu
 // Whether directory is the system's temporary directory, which holds other programs' files
 // and the journal's backups even when it happens to be empty.
 bool IsTemporaryDirectory(const std::string& directory) {
-    char temp[MAX_PATH] = "";
-    const DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH) return false;
+    char temp[tolv::kNarrowPathBufferSize] = "";
+    const DWORD length = GetTempPathA(tolv::kNarrowPathBufferSize, temp);
+    if (length == 0 || length >= tolv::kNarrowPathBufferSize) return false;
     std::string stripped = temp;
     tolv::StripBackslash(stripped);
     return _stricmp(stripped.c_str(), directory.c_str()) == 0;

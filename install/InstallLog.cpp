@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -42,15 +43,23 @@ std::string Utf8FromWide(const std::wstring& text) {
     return out;
 }
 
-// The process's own environment, which a parent or SetEnvironmentVariable set.
-std::string Environment(const char* name) {
-    char value[MAX_PATH] = "";
-    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? value : "";
+// The process's own environment, which a parent or SetEnvironmentVariable set, in the
+// code page of every other text. Read wide: the narrow call of some systems counts a UTF-8
+// value in UTF-16 units and cuts it.
+std::string Environment(const wchar_t* name) {
+    wchar_t value[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return "";
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, value, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return "";
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, value, -1, out.data(), bytes, nullptr, nullptr);
+    out.pop_back();  // the terminator
+    return out;
 }
 
 std::string ConfiguredPath() {
-    if (std::string path = Environment("TOLVARIN_LOG"); !path.empty()) return path;
+    if (std::string path = Environment(L"TOLVARIN_LOG"); !path.empty()) return path;
     std::string value;
     if (tolv::ReadRegString(value, HKEY_LOCAL_MACHINE, kPolicyKey, "Log") == ERROR_SUCCESS)
         return value;
@@ -58,7 +67,7 @@ std::string ConfiguredPath() {
 }
 
 bool TraceWanted() {
-    return _stricmp(Environment("TOLVARIN_LOG_LEVEL").c_str(), "trace") == 0;
+    return _stricmp(Environment(L"TOLVARIN_LOG_LEVEL").c_str(), "trace") == 0;
 }
 
 class CInstallLog : public CRunObserver {

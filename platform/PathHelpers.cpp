@@ -106,9 +106,9 @@ int CompareFileTimes(const FILETIME& a, const FILETIME& b) {
 }
 
 std::string MakeTempFileName() {
-    char directory[MAX_PATH] = "";
-    char name[MAX_PATH] = "";
-    Win32().GetTempPathA(MAX_PATH, directory);
+    char directory[kNarrowPathBufferSize] = "";
+    char name[kNarrowPathBufferSize] = "";
+    Win32().GetTempPathA(kNarrowPathBufferSize, directory);
     if (!Win32().GetTempFileNameA(directory, "ktx", 0, name)) return std::string();
     return name;
 }

@@ -1,11 +1,11 @@
 // Path and file helpers shared by the file and system commands, the directory source and the
 // rollback journal.
 //
-// Paths are ANSI texts in the Windows form: backslash separators, and a colon after a drive
-// letter ("C:file" is relative to the drive's current directory but counts as absolute
-// here, because nothing may be joined in front of it). A forward slash is an ordinary
+// Paths are narrow texts (UTF-8, see engine/Text.h) in the Windows form: backslash separators, and
+// a colon after a drive letter ("C:file" is relative to the drive's current directory but counts as
+// absolute here, because nothing may be joined in front of it). A forward slash is an ordinary
 // character. The text routines work on std::string, so no path however long can overrun
-// anything; a path that Windows cannot take (260 characters or more) simply fails the call
+// anything; a path that Windows cannot take (260 UTF-16 units or more) simply fails the call
 // that uses it.
 #pragma once
 
@@ -16,6 +16,10 @@
 #include <string_view>
 
 namespace tolv {
+
+// Room for a path that Windows returns through a narrow call: each of its MAX_PATH UTF-16
+// units takes at most three bytes in UTF-8.
+inline constexpr DWORD kNarrowPathBufferSize = MAX_PATH * 3;
 
 // Appends a backslash unless path is empty or already ends with a backslash or a colon.
 std::string& AppendBackslash(std::string& path);

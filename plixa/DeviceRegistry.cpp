@@ -36,15 +36,28 @@ std::optional<std::string> QueryString(HKEY key, const char* valueName, DWORD* t
     }
 }
 
+// Expanded through the wide call: the narrow one of some systems counts a UTF-8 result in
+// UTF-16 units and cuts it.
 std::string ExpandEnvironment(const std::string& text) {
-    std::vector<char> expanded(text.size() + 1);
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (length <= 0) return text;
+    std::vector<wchar_t> wide(static_cast<size_t>(length));
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+    std::vector<wchar_t> expanded(wide.size());
     for (;;) {
-        DWORD needed = ExpandEnvironmentStringsA(text.c_str(), expanded.data(),
-                                                 static_cast<DWORD>(expanded.size()));
+        const DWORD needed = ExpandEnvironmentStringsW(wide.data(), expanded.data(),
+                                                       static_cast<DWORD>(expanded.size()));
         if (needed == 0) return text;
-        if (needed <= expanded.size()) return std::string(expanded.data());
+        if (needed <= expanded.size()) break;
         expanded.resize(needed);
     }
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, expanded.data(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return text;
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, expanded.data(), -1, out.data(), bytes, nullptr, nullptr);
+    out.pop_back();  // the terminator
+    return out;
 }
 
 std::string ReadText(HKEY key, const char* valueName) {

@@ -7,6 +7,7 @@
 
 #include "engine/RunObserver.h"
 #include "engine/ScriptEngine.h"
+#include "platform/PathHelpers.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
 
@@ -17,9 +18,9 @@ namespace {
 // header), backups, staged files, and empty files that hold a name.
 void ListRunFiles(const char* prefix, std::vector<std::string>* files,
                   std::vector<std::string>* empty) {
-    char temp[MAX_PATH] = "";
-    const DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH) return;
+    char temp[tolv::kNarrowPathBufferSize] = "";
+    const DWORD length = GetTempPathA(tolv::kNarrowPathBufferSize, temp);
+    if (length == 0 || length >= tolv::kNarrowPathBufferSize) return;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((temp + std::string(prefix) + "*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;

@@ -316,13 +316,13 @@ void CRollbackJournal::Open() {
     StartAfresh();
     active_ = true;
 
-    char buffer[MAX_PATH] = "";
-    const DWORD length = Win32().GetTempPathA(MAX_PATH, buffer);
-    tempDirectory_ = length > 0 && length < MAX_PATH ? buffer : "";
+    char buffer[tolv::kNarrowPathBufferSize] = "";
+    const DWORD length = Win32().GetTempPathA(tolv::kNarrowPathBufferSize, buffer);
+    tempDirectory_ = length > 0 && length < tolv::kNarrowPathBufferSize ? buffer : "";
 
     // Without a temporary directory nothing is made: GetTempFileNameA would fall back on
     // the current directory.
-    char name[MAX_PATH] = "";
+    char name[tolv::kNarrowPathBufferSize] = "";
     if (tempDirectory_.empty() ||
         !Win32().GetTempFileNameA(tempDirectory_.c_str(), "kbx", 0, name)) {
         name[0] = '\0';
@@ -535,7 +535,7 @@ int CRollbackJournal::Fail(DWORD error) {
 }
 
 std::string CRollbackJournal::NewBackupName() {
-    char backup[MAX_PATH] = "";
+    char backup[tolv::kNarrowPathBufferSize] = "";
     if (tempDirectory_.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return std::string();

@@ -10,6 +10,7 @@
 
 #include "commands/CommandCatalog.h"
 #include "engine/ItemArray.h"
+#include "engine/Text.h"
 #include "engine/Tokenizer.h"
 
 namespace pxfcheck {
@@ -43,6 +44,12 @@ struct Piece {
     int colBase;  // column of text[0] minus 1
 };
 
+// The column of the byte at index in piece: columns count characters, as an editor shows them.
+int Column(const Piece& piece, size_t index) {
+    const std::string_view before = std::string_view(piece.text).substr(0, index);
+    return piece.colBase + static_cast<int>(CharCount(before) + (index - before.size())) + 1;
+}
+
 struct Proc {
     std::string name;  // upper case
     int start = 0;     // piece indexes of the "proc" and "endp" lines
@@ -68,7 +75,7 @@ public:
     Checker(const Options& options, std::vector<Diagnostic>& out) : options_(options), out_(out) {}
 
     void Run(const std::string& bytes) {
-        SplitLines(bytes);
+        SplitLines(FileText(bytes));
         if (!CheckHeader()) return;
         BuildProcs();
         CollectMacros();
@@ -83,18 +90,35 @@ private:
     }
     void ReportAt(const Piece& piece, size_t index, bool error, const char* code,
                   std::string text) {
-        Report(piece.line, piece.colBase + static_cast<int>(index) + 1, error, code,
-               std::move(text));
+        Report(piece.line, Column(piece, index), error, code, std::move(text));
     }
     void ReportAt(const Expanded& e, size_t index, const char* code, std::string text) {
         const int col = index < e.cols.size() ? e.cols[index] : e.endCol;
         Report(piece_->line, col, true, code, std::move(text));
     }
 
+    // The file's text as the loader reads it: UTF-8 (with or without byte order mark) as it
+    // is, any other in the system's legacy code page, which works only on systems of that
+    // code page: worth a warning at the first line that is not UTF-8.
+    std::string FileText(const std::string& bytes) {
+        std::string_view text(bytes);
+        const bool bom = text.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+        if (bom) text.remove_prefix(kUtf8Bom.size());
+        Utf8Validator checked;
+        checked.Feed(text.data(), text.size());
+        if (!bom && !checked.Valid()) {
+            Report(checked.FirstBadLine() > 0 ? checked.FirstBadLine() : 1, 1, false, "PX0111",
+                   "the file is not UTF-8: it is read in the system's legacy code page, so "
+                   "its text differs between Windows of other languages; save it as UTF-8");
+        }
+        return ConvertFileText(text, ConversionFor(bom, checked));
+    }
+
     // The loader's splitting: "\r\n" or "\n" ends a line, Ctrl+Z ends the file, pieces of at
     // most 4095 characters, a piece cut at a NUL byte, trailing white space dropped.
     void SplitLines(const std::string& bytes) {
         std::string piece;
+        int pieceChars = 0;
         int line = 1, colBase = 0;
         bool warnedLong = false;
         auto end = [&] {
@@ -104,6 +128,7 @@ private:
                 piece.pop_back();
             pieces_.push_back({piece, line, colBase});
             piece.clear();
+            pieceChars = 0;
         };
         for (size_t i = 0; i < bytes.size() && bytes[i] != '\x1A'; ++i) {
             const char c = bytes[i];
@@ -115,16 +140,18 @@ private:
                 warnedLong = false;
                 continue;
             }
-            if (piece.size() == static_cast<size_t>(kMaxLineLength)) {
+            const bool startsChar = !ContinuesChar(static_cast<unsigned char>(c));
+            if (startsChar && pieceChars == kMaxLineLength) {
                 if (!warnedLong) {
-                    Report(line, colBase + kMaxLineLength + 1, false, "PX0108",
+                    Report(line, colBase + pieceChars + 1, false, "PX0108",
                            "line longer than 4095 characters: the rest runs as a line of "
                            "its own");
                     warnedLong = true;
                 }
+                colBase += pieceChars;
                 end();
-                colBase += kMaxLineLength;
             }
+            pieceChars += startsChar;
             piece.push_back(c);
         }
         if (!piece.empty()) end();
@@ -163,9 +190,9 @@ private:
             std::string word;
             size_t next = 0;
             const size_t at = FirstWord(piece.text, &word, &next);
-            if (word.size() > static_cast<size_t>(kMaxNameLength)) {
+            if (LongerThan(word, kMaxNameLength)) {
                 ReportAt(piece, at, true, "PX0107",
-                         "a word of " + std::to_string(word.size()) +
+                         "a word of " + std::to_string(CharCount(word)) +
                              " characters (more than 255) makes the whole file fail to load" +
                              (word[0] == ';' ? ": shorten the comment or put a blank in it" : ""));
                 tooLong_.insert(i);
@@ -186,7 +213,7 @@ private:
                 std::string name = Upper(piece.text.substr(nameAt, nameEnd - nameAt));
                 if (name.empty()) {
                     ReportAt(piece, at, true, "PX0104", "proc without a procedure name");
-                } else if (name.size() > static_cast<size_t>(kMaxNameLength)) {
+                } else if (LongerThan(name, kMaxNameLength)) {
                     ReportAt(piece, nameAt, true, "PX0107",
                              "a procedure name of more than 255 characters makes the whole "
                              "file fail to load");
@@ -267,7 +294,7 @@ private:
         while (i < in.size() && IsBlank(in[i])) ++i;
         auto put = [&](char c, size_t from) {
             e->text.push_back(c);
-            e->cols.push_back(piece.colBase + static_cast<int>(from) + 1);
+            e->cols.push_back(Column(piece, from));
         };
         for (; i < in.size() && in[i] != ';';) {
             if (in[i] != '#') {
@@ -282,7 +309,8 @@ private:
                 continue;
             }
             const size_t close = in.find('#', i + 1);
-            if (close == std::string::npos || close - i - 1 > static_cast<size_t>(kMaxNameLength)) {
+            if (close == std::string::npos ||
+                LongerThan(std::string_view(in).substr(i + 1, close - i - 1), kMaxNameLength)) {
                 ReportAt(piece, i, true, "PX0303", "# opens a substitution that is not closed");
                 return false;
             }
@@ -304,7 +332,7 @@ private:
         }
         // A quote left open by a ";" is the common mistake: say where the comment began.
         commentAt_ = i < in.size() ? static_cast<int>(i) : -1;
-        e->endCol = piece.colBase + static_cast<int>(i) + 1;
+        e->endCol = Column(piece, i);
         return true;
     }
 

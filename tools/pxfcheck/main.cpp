@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "tools/pxfcheck/Checker.h"
+#ifdef _WIN32
+#include "platform/TextCodec.h"
+#endif
 
 namespace {
 
@@ -43,6 +46,10 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Paths and files in any language, as the program reads them.
+    tolv::UseSystemTextCodec();
+#endif
     pxfcheck::Options options;
     bool warningsAreErrors = false;
     std::vector<const char*> files;
