@@ -209,6 +209,28 @@ TEST_F(DeviceWindows, DetailsShowEveryValue) {
         values);
 }
 
+// Names in three scripts show as written, whatever the system's code page (the console
+// tests run under a Western one).
+TEST_F(DeviceWindows, NamesInEveryScriptShowAsWritten) {
+    const std::string device = "Считыватель Ωμέγα 中文";
+    AddDevice(device, PX_STARTUP_DISABLED, kTestDriver, "СЧ1:");
+    ScratchRegistry::SetString(DeviceKey(device).c_str(), "Vendor", "Поставщик 中文");
+    pxRebuildDeviceList(0);
+    Open();
+    const wchar_t* name = L"Считыватель Ωμέγα 中文";
+    ASSERT_GE(Item(name), 0);
+    EXPECT_EQ(L"СЧ1:", dlg.m_list.GetItemText(Item(name), 1));
+    Focus(name);
+    std::wstring values;
+    WhileModal details([&](HWND dialog) {
+        for (int id : {IDC_INFO_DEVICE_NAME, IDC_INFO_LOGICAL_NAME, IDC_INFO_VENDOR})
+            values += WindowText(GetDlgItem(dialog, id)) + L"|";
+        Click(dialog, IDCANCEL);
+    });
+    Click(dlg.m_hWnd, IDC_DETAILS);
+    EXPECT_EQ(std::wstring(name) + L"|СЧ1:|Поставщик 中文|", values);
+}
+
 TEST_F(DeviceWindows, ChangeChecksTheNameBeforeWritingItAndKeepsTheDeviceSelected) {
     Open();
     Focus(L"Alpha");

@@ -101,6 +101,10 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         {H + "proc Main\nreturn 12abc\nendp\n", "Main", "3,8 PX0205"},
         {H + "proc Main\nset $a, 1, 2\nendp\n", "Main", "3,12 PX0202"},
         {H + "proc Main\nset $a, \"abc\"def\nendp\n", "Main", "3,14 PX0302"},
+        // Columns count characters; a file that is not UTF-8 is flagged at its first such line.
+        {H + "proc Main\nset $\xD0\xB6, \"a;b\"\nendp\n", "Main", "3,9 PX0301"},
+        {H + "proc Main\n; \xCF\xF0\xE8\nendp\n", "Main", "3,1 PX0111"},
+        {"\xEF\xBB\xBF" + H + "proc Main\n; \xD0\xB6\nendp\n", "Main", ""},
     };
     for (const auto& c : cases) {
         pxfcheck::Options options;
