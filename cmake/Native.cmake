@@ -1,5 +1,5 @@
 # The native build (cmake --preset native): the engine core, the string and integer
-# commands and their tests, compiled by clang with AddressSanitizer and
+# commands and their tests, the checker pxfcheck, compiled by clang with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the libFuzzer target of fuzz/. Nothing here needs
 # Windows: it is the proof that the core stands alone.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -24,6 +24,15 @@ add_library(tolv_native_engine STATIC
     commands/NativeEngine.cpp
     install/SilentInstallHost.cpp)
 target_link_libraries(tolv_native_engine PUBLIC tolv_core)
+
+# The checker, for editors that run on Linux: the same sources as pxfcheck.exe, over the
+# core and the command catalogue (which needs no Windows either).
+add_library(tolv_native_catalog STATIC commands/CommandCatalog.cpp)
+target_link_libraries(tolv_native_catalog PUBLIC tolv_core)
+add_executable(pxfcheck tools/pxfcheck/main.cpp tools/pxfcheck/Checker.cpp
+                        tools/pxfcheck/CatalogJson.cpp)
+target_link_libraries(pxfcheck PRIVATE tolv_native_catalog)
+set_target_properties(pxfcheck PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 enable_testing()
 

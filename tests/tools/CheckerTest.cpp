@@ -101,6 +101,10 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         {H + "proc Main\nreturn 12abc\nendp\n", "Main", "3,8 PX0205"},
         {H + "proc Main\nset $a, 1, 2\nendp\n", "Main", "3,12 PX0202"},
         {H + "proc Main\nset $a, \"abc\"def\nendp\n", "Main", "3,14 PX0302"},
+        {H + "proc Main\nif strlen \"\"\n\nset $a, 1\nendp\n", "Main", "3,1 PX0210"},
+        {H + "proc Main\nif strlen \"\"\nset $a, 1\n\nendp\n", "Main", ""},
+        {H + "proc Main\nprompt \"Go?\", \"yN\"\nendp\n", "Main", "3,15 PX0211"},
+        {H + "proc Main\nprompt \"Go?\", \"?yN\"\nendp\n", "Main", ""},
     };
     for (const auto& c : cases) {
         pxfcheck::Options options;
