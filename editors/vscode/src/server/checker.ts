@@ -79,13 +79,16 @@ export function parseFindings(output: string, lines: string[]): Finding[] {
     return findings;
 }
 
-// One scratch file per document, rewritten for each check.
-const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'tolvarin-pxf-'));
-process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
+// One scratch file per document, rewritten for each check, in a folder of this process.
+let scratch = '';
 let scratchCount = 0;
 const scratchFiles = new Map<string, string>();
 
 export function checkText(checker: CheckerCommand, uri: string, text: string): Promise<Finding[]> {
+    if (!scratch) {
+        scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'tolvarin-pxf-'));
+        process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
+    }
     let file = scratchFiles.get(uri);
     if (!file) {
         file = path.join(scratch, `${++scratchCount}.pxf`);
