@@ -157,6 +157,15 @@ describe('names', () => {
         await assert.rejects(client.request('textDocument/rename', doc, { position: { line: 8, character: 11 }, newName: 'a b' }));
     });
 
+    it('rename of a label stays within its procedure', async () => {
+        const edit = await client.request<WorkspaceEdit>('textDocument/rename', doc, {
+            position: { line: 12, character: 14 }, newName: 'retry',
+        });
+        const lines = applyEdits(text, edit.changes![doc]).split('\n');
+        assert.deepEqual([lines[9], lines[12], lines[22]], ['retry:', '        goto retry', 'again:']);
+        assert.equal(edit.changes![doc].length, 2);
+    });
+
     it('go to definition of a label finds it in the same procedure', async () => {
         const defs = await client.request<Location[]>('textDocument/definition', doc, { position: { line: 12, character: 15 } });
         assert.deepEqual(defs.map((d) => d.range), [{ start: { line: 9, character: 0 }, end: { line: 9, character: 5 } }]);
