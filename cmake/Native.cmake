@@ -1,5 +1,5 @@
 # The native build (cmake --preset native): the engine core, the string and integer
-# commands and their tests, compiled by clang with AddressSanitizer and
+# commands and their tests, the checker pxfcheck, compiled by clang with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the libFuzzer target of fuzz/. Nothing here needs
 # Windows: it is the proof that the core stands alone.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -24,6 +24,19 @@ add_library(tolv_native_engine STATIC
     commands/NativeEngine.cpp
     install/SilentInstallHost.cpp)
 target_link_libraries(tolv_native_engine PUBLIC tolv_core)
+
+# The checker, for editors that run on Linux: the same sources as pxfcheck.exe, with the
+# command catalogue and the tokenizer it reads (neither needs Windows). An editor runs it on
+# every change, so it is built optimized and without the sanitizers: their start and exit
+# would cost more than the check of a long file.
+get_target_property(core_sources tolv_core SOURCES)
+list(TRANSFORM core_sources PREPEND engine/)
+add_executable(pxfcheck tools/pxfcheck/main.cpp tools/pxfcheck/Checker.cpp
+                        tools/pxfcheck/CatalogJson.cpp commands/CommandCatalog.cpp
+                        ${core_sources} engine/RunObserver.cpp)
+target_include_directories(pxfcheck PRIVATE ${PROJECT_SOURCE_DIR})
+set_target_properties(pxfcheck PROPERTIES COMPILE_OPTIONS "-Wall;-Wextra;-O2" LINK_OPTIONS ""
+                                          RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 enable_testing()
 

@@ -3,9 +3,10 @@
 //
 // The command tables say how a command runs; this catalogue says how it is called. The
 // installation file checker reads it to check statements without running them, and the
-// installation log reads it to decide which statements an administrator must see. A test
-// keeps it and the registered commands in step, so that a command cannot be added to one
-// and forgotten in the other.
+// installation log reads it to decide which statements an administrator must see; the
+// editor's completion, signature help and hover text are generated from it when the editor
+// extension is built (pxfcheck /catalog). A test keeps it and the registered commands in
+// step, so that a command cannot be added to one and forgotten in the other.
 #pragma once
 
 struct CommandInfo {
@@ -24,6 +25,14 @@ struct CommandInfo {
     Form form;
     const char* signature;  // ParseArgs letters (kArgs and the variable of kVarAndStatement)
     unsigned char flags;
+    // For authors, as the reference states them: one name per signature letter (or the
+    // form's own words), what the command does, its result, the undo line it records for
+    // the rollback ("" for none) and the error codes it raises itself ("" for none).
+    const char* params = "";
+    const char* does = "";
+    const char* result = "";
+    const char* undo = "";
+    const char* errors = "";
 };
 
 // All commands, ended by a row whose name is nullptr.

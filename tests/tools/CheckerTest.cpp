@@ -105,6 +105,10 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         {H + "proc Main\nset $\xD0\xB6, \"a;b\"\nendp\n", "Main", "3,9 PX0301"},
         {H + "proc Main\n; \xCF\xF0\xE8\nendp\n", "Main", "3,1 PX0111"},
         {"\xEF\xBB\xBF" + H + "proc Main\n; \xD0\xB6\nendp\n", "Main", ""},
+        {H + "proc Main\nif strlen \"\"\n\nset $a, 1\nendp\n", "Main", "3,1 PX0210"},
+        {H + "proc Main\nif strlen \"\"\nset $a, 1\n\nendp\n", "Main", ""},
+        {H + "proc Main\nprompt \"Go?\", \"yN\"\nendp\n", "Main", "3,15 PX0211"},
+        {H + "proc Main\nprompt \"Go?\", \"?yN\"\nendp\n", "Main", ""},
     };
     for (const auto& c : cases) {
         pxfcheck::Options options;

@@ -11,6 +11,7 @@
 #include "commands/CommandCatalog.h"
 #include "engine/ItemArray.h"
 #include "engine/Text.h"
+#include "engine/TextCase.h"
 #include "engine/Tokenizer.h"
 
 namespace pxfcheck {
@@ -92,9 +93,10 @@ private:
                   std::string text) {
         Report(piece.line, Column(piece, index), error, code, std::move(text));
     }
-    void ReportAt(const Expanded& e, size_t index, const char* code, std::string text) {
+    void ReportAt(const Expanded& e, size_t index, const char* code, std::string text,
+                  bool error = true) {
         const int col = index < e.cols.size() ? e.cols[index] : e.endCol;
-        Report(piece_->line, col, true, code, std::move(text));
+        Report(piece_->line, col, error, code, std::move(text));
     }
 
     // The file's text as the loader reads it: UTF-8 (with or without byte order mark) as it
@@ -479,6 +481,7 @@ private:
                 return;
             case CommandInfo::kStatement:
             case CommandInfo::kVarAndStatement:
+                if (std::string(info->name) == "if") CheckLineAfterIf(e, pos);
                 return CheckNested(e, *info, pos, args, hasArgs);
             case CommandInfo::kLabel:
                 if (!hasArgs) return ReportAt(e, pos, "PX0208", "goto without a label");
@@ -517,6 +520,16 @@ private:
         const bool mayInvert = std::string(info.name) != "@";
         if (mayInvert && statement < e.text.size() && e.text[statement] == '!') ++statement;
         CheckStatement(e, statement);
+    }
+
+    // A false if skips the next line of the file whatever it holds: a blank line there
+    // makes the test skip nothing, and the statement meant to depend on it always runs.
+    void CheckLineAfterIf(const Expanded& e, size_t pos) {
+        const int next = pieceIndex_ + 1;
+        if (next < current_->end && pieces_[next].text.empty()) {
+            ReportAt(e, pos, "PX0210",
+                     "if followed by a blank line: a false test skips only the blank line", false);
+        }
     }
 
     void CheckGoto(const Expanded& e, size_t args) {
@@ -569,6 +582,20 @@ private:
                 ReportAt(e, tokens[1].start, "PX0209",
                          name + ": unknown comparison " + *op + " (use =, <, >, <= or >=)");
             }
+        } else if (name == "prompt") {
+            // The type's first character is always the icon: "yn" is an icon y and the
+            // buttons "n", which shows only OK.
+            const std::string* type = Literal(tokens, 1);
+            if (!type) return;
+            for (const char* buttons : {"ync", "yn", "rc", "oc", "ari"}) {
+                if (EqualsNoCase(*type, buttons)) {
+                    ReportAt(e, tokens[1].start, "PX0211",
+                             "prompt: the type begins with its icon (!, -, ? or another "
+                             "character), so " +
+                                 *type + " shows only OK: write ?" + *type,
+                             false);
+                }
+            }
         } else if (name == "rback_addproc") {
             const std::string* proc = Literal(tokens, 0);
             if (proc && !FindProc(Upper(Unescape(*proc)))) {
@@ -582,6 +609,7 @@ private:
         current_ = &proc;
         for (int i = proc.start + 1; i < proc.end; ++i) {
             piece_ = &pieces_[i];
+            pieceIndex_ = i;
             Expanded e;
             if (piece_->text.empty() || tooLong_.count(static_cast<size_t>(i)) ||
                 !Expand(*piece_, &e))
@@ -626,6 +654,7 @@ private:
     bool anyMacro_ = false;
     const Proc* current_ = nullptr;
     const Piece* piece_ = nullptr;
+    int pieceIndex_ = 0;
     int commentAt_ = -1;
     std::map<std::string, std::set<std::string>> sets_, calls_;
 };

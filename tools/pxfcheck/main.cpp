@@ -1,15 +1,18 @@
 // pxfcheck: checks installation files without running them.
 //
 //   pxfcheck [/w] [/entry:Name[,Name...]] file.pxf...
+//   pxfcheck /catalog
 //
 // Prints every problem as "path(line,column): error|warning PXnnnn: text", the form build
 // tools and editors already jump to, then a summary line. Exit code: 0 clean, 1 warnings
-// only, 2 errors (or, with /w, warnings too), 3 for a wrong command line.
+// only, 2 errors (or, with /w, warnings too), 3 for a wrong command line. /catalog prints
+// the command catalogue as JSON instead (the editor extension is generated from it).
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tools/pxfcheck/CatalogJson.h"
 #include "tools/pxfcheck/Checker.h"
 #ifdef _WIN32
 #include "platform/TextCodec.h"
@@ -36,6 +39,7 @@ std::vector<std::string> SplitList(const std::string& text) {
 int Usage() {
     std::fputs(
         "usage: pxfcheck [/w] [/entry:Name[,Name...]] file.pxf...\n"
+        "       pxfcheck /catalog\n"
         "  /w        treat warnings as errors\n"
         "  /entry:   procedures the files must have (default: Identify and Install;\n"
         "            none for a saved uninstaller)\n",
@@ -50,6 +54,10 @@ int main(int argc, char** argv) {
     // Paths and files in any language, as the program reads them.
     tolv::UseSystemTextCodec();
 #endif
+    if (argc == 2 && StartsWithNoCase(argv[1], "/catalog") && argv[1][8] == '\0') {
+        std::fputs(pxfcheck::CatalogJson().c_str(), stdout);
+        return 0;
+    }
     pxfcheck::Options options;
     bool warningsAreErrors = false;
     std::vector<const char*> files;
