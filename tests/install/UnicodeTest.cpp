@@ -52,30 +52,6 @@ std::wstring RegWide(const std::string& key, const std::string& name) {
     return text;
 }
 
-void DeleteTreeW(const std::string& path) {
-    WIN32_FIND_DATAW found;
-    const std::wstring wide = Wide(path);
-    HANDLE search = FindFirstFileW((wide + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = wide + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                std::string narrow(child.size() * 3, '\0');
-                narrow.resize(WideCharToMultiByte(CP_UTF8, 0, child.data(), int(child.size()),
-                                                  narrow.data(), int(narrow.size()), nullptr,
-                                                  nullptr));
-                DeleteTreeW(narrow);
-            } else {
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(wide.c_str());
-}
-
 const std::string kRoot = "C:\\Драйверы";
 const std::string kSource = kRoot + "\\Считыватель";
 const std::string kTarget = kRoot + "\\Цель Ωμέγα 中文";
@@ -116,13 +92,13 @@ std::string SetupFile(bool failAtEnd) {
 class UnicodeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteTreeW(kRoot);
+        RemoveTree(kRoot);
         CreateDirectoryW(Wide(kRoot).c_str(), nullptr);
         CreateDirectoryW(Wide(kSource).c_str(), nullptr);
         WriteBytes(kSource + "\\" + kDriver, "драйвер");
     }
     void TearDown() override {
-        DeleteTreeW(kRoot);
+        RemoveTree(kRoot);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, Wide(kKey).c_str());
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, Wide(DeviceKey(kDevice)).c_str());
         RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\TolvarinTests", L"v");
