@@ -39,6 +39,24 @@ std::string ProgramDirectory(const char* appName) {
     return end == std::string::npos ? std::string() : name.substr(0, end + 1);
 }
 
+// A quiet run's message box: shown to nobody, answered with its default button, logged.
+int QuietMessageBox(const std::wstring& text, UINT flags) {
+    static const int kButtons[][3] = {
+        {IDOK, 0, 0},
+        {IDOK, IDCANCEL, 0},
+        {IDABORT, IDRETRY, IDIGNORE},
+        {IDYES, IDNO, IDCANCEL},
+        {IDYES, IDNO, 0},
+        {IDRETRY, IDCANCEL, 0},
+        {IDCANCEL, IDTRYAGAIN, IDCONTINUE},
+    };
+    const UINT type = flags & MB_TYPEMASK;
+    const UINT index = (flags & MB_DEFMASK) >> 8;
+    const int* buttons = kButtons[type < 7 ? type : 0];
+    const int answer = index < 3 && buttons[index] != 0 ? buttons[index] : buttons[0];
+    return LogFlowMessage(L"(not shown: quiet run) " + text, answer);
+}
+
 }  // namespace
 
 CManagerApp::CManagerApp() : CWinApp(nullptr) {
@@ -58,9 +76,30 @@ BOOL CManagerApp::InitInstance() {
     gExitCode = 0;
     // Every text of this run in the process's code page: UTF-8 wherever Windows grants it.
     tolv::UseSystemTextCodec();
+    const ParsedCommandLine parsed = ParseCommandLine(m_lpCmdLine);
+    // A quiet run shows no window at all, from its first step on: every box is answered
+    // by its default button and logged.
+    MessageBoxHook previousHook = nullptr;
+    if (parsed.quiet) {
+        previousHook = SetMessageBoxHook(QuietMessageBox);
+        SetQuietRuns(true);
+    }
+    OpenInstallLog(m_lpCmdLine, parsed.logFile, parsed.quiet);
+    const int failed = parsed.quiet ? ERROR_INSTALL_FAILURE : 0;
+    const BOOL result = Start(parsed, failed);
+    CloseInstallLog(gExitCode);
+    if (parsed.quiet) {
+        SetMessageBoxHook(previousHook);
+        SetQuietRuns(false);
+    }
+    return result;
+}
+
+BOOL CManagerApp::Start(const ParsedCommandLine& parsed, int failedCode) {
     std::string programDirectory = ProgramDirectory(m_pszAppName);
     if (!InitLanguage(m_hInstance, kLanguageBaseName, programDirectory.c_str())) {
         AfxMessageBox(IDS_LANG_INIT_FAILED, MB_OK);
+        gExitCode = failedCode;
         return FALSE;
     }
     Enable3dControls();
@@ -75,15 +114,19 @@ BOOL CManagerApp::InitInstance() {
     if (result == kLibraryInUse) {
         AfxMessageBox(LangString(IDS_LIBRARY_IN_USE), MB_ICONHAND);
         pxDoneLibrary();
+        // A refused run did nothing: it fails, as every refused command line does.
+        gExitCode = parsed.quiet ? ERROR_INSTALL_ALREADY_RUNNING : 1;  // 1618
+        FreeLanguage();
         return FALSE;
     }
     if (result != 0) {
         ReportError(result);
         pxDoneLibrary();
+        gExitCode = failedCode;
+        FreeLanguage();
         return FALSE;
     }
 
-    OpenInstallLog(m_lpCmdLine);
     const bool commandLine = m_lpCmdLine && *m_lpCmdLine;
     // Only now, with the library held exclusively: no other run can be going on, and a run
     // killed earlier is taken back before anything else is done.
@@ -97,7 +140,6 @@ BOOL CManagerApp::InitInstance() {
         m_pMainWnd = nullptr;
     }
 
-    CloseInstallLog(gExitCode);
     pxDoneLibrary();
     FreeLanguage();
     return FALSE;

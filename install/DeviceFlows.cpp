@@ -13,6 +13,7 @@
 #include "engine/ScriptEngine.h"
 #include "install/InstallDialogHost.h"
 #include "install/InstallLog.h"
+#include "install/ProgramsEntry.h"
 #include "install/SilentInstallHost.h"
 #include "resources/resource.h"
 #include "rollback/Recovery.h"
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr char kDevicesKey[] = "Software\\Obrix\\Plixa\\Devices\\";
+bool gQuietRuns = false;
 constexpr char kDriverType[] = "OBX_PLIXA_DRIVER";
 // Uninstallation answers questions about replacing a newer file with "replace".
 constexpr int kReplace = 1;
@@ -55,9 +57,22 @@ int CaughtCode() {
     }
 }
 
-// Every message box of the flows goes here, so that the log records it with its answer.
+// Every message box of the flows goes here, so that the log records it with its answer,
+// and that a box nobody answers shows in the log as the run's last line.
 int ShowMessage(const std::wstring& text, UINT flags) {
+    LogWaitingForAnswer(text);
     return LogFlowMessage(text, AfxMessageBox(text, flags));
+}
+
+// Whether the run left work for the next restart ($needReboot set to 1).
+bool RestartNeeded(const CScriptEngine& engine) {
+    int needed = 0;
+    return engine.HasGlobalVar("needReboot") && engine.ReadVarInt("needReboot", &needed) &&
+           needed == 1;
+}
+
+void SetOutcome(FlowOutcome* outcome, FlowOutcome value) {
+    if (outcome) *outcome = value;
 }
 
 void ReportInstallFailure(int code) {
@@ -70,7 +85,9 @@ void ReportInstallFailure(int code) {
 }
 
 // Runs the installation file from Identify on; returns the flow's result.
-int RunInstallation(CScriptEngine& engine, const char* path, int interactive) {
+int RunInstallation(CScriptEngine& engine, const char* path, int interactive,
+                    FlowOutcome* outcome) {
+    SetOutcome(outcome, FlowOutcome::kFailed);
     engine.Load(path);
     engine.AddScriptDirSource();
     engine.CallProc("Identify");
@@ -83,6 +100,8 @@ int RunInstallation(CScriptEngine& engine, const char* path, int interactive) {
     const std::string deviceName = engine.GetVar("DEVNAME");
     DeviceInfo info = {};
     if (pxGetDeviceInfo1(deviceName.c_str(), &info) == 0) {
+        LogRunNote("already installed: the device " + deviceName + " exists");
+        SetOutcome(outcome, FlowOutcome::kAlreadyInstalled);
         if (interactive)
             ShowMessage(FormatLangString(IDS_ALREADY_INSTALLED, deviceName), MB_ICONHAND);
         return 0;
@@ -96,7 +115,11 @@ int RunInstallation(CScriptEngine& engine, const char* path, int interactive) {
 
     engine.StartJournal();
     engine.CallProc("Install");
+    WriteProgramsEntry(engine, deviceName);
     engine.CommitJournal();
+    const bool restart = RestartNeeded(engine);
+    if (restart) LogRunNote("a restart is needed to finish the installation");
+    SetOutcome(outcome, restart ? FlowOutcome::kRestartNeeded : FlowOutcome::kDone);
     return 0;
 }
 
@@ -135,7 +158,8 @@ std::string DirectoryOf(const std::string& path) {
 
 // Runs the Uninstall procedure of the installation file at path, silently, with the file's
 // directory as its argument. Returns whether it ran to its end; a failure is taken back.
-bool RunUninstallScript(const char* deviceName, const std::string& path) {
+// *restart tells whether it left work for the next restart.
+bool RunUninstallScript(const char* deviceName, const std::string& path, bool* restart) {
     CScriptEngine engine;
     CSilentInstallHost host(kReplace);
     engine.SetHost(&host);
@@ -147,6 +171,7 @@ bool RunUninstallScript(const char* deviceName, const std::string& path) {
         engine.StartJournal();
         engine.CallProc("Uninstall", directory.data());
         engine.CommitJournal();
+        *restart = RestartNeeded(engine);
         return true;
     } catch (...) {
         LogRunFailed(engine, CaughtCode());
@@ -166,13 +191,15 @@ void DeleteDriverModule(const char* deviceName, const std::string& driver) {
 
 }  // namespace
 
-int InstallDevice(const char* path, int interactive) {
+int InstallDevice(const char* path, int interactive, FlowOutcome* outcome) {
     LogRunStart("install from", path);
+    SetOutcome(outcome, FlowOutcome::kFailed);
     CScriptEngine engine;
-    CInstallDialogHost host;
-    engine.SetHost(&host);
+    CInstallDialogHost dialogHost;
+    CSilentInstallHost silentHost(kReplace);
+    engine.SetHost(gQuietRuns ? static_cast<CInstallHost*>(&silentHost) : &dialogHost);
     try {
-        return LogRunResult(RunInstallation(engine, path, interactive));
+        return LogRunResult(RunInstallation(engine, path, interactive, outcome));
     } catch (int code) {
         LogRunFailed(engine, code);
         RollBackQuietly(engine);
@@ -192,21 +219,34 @@ void RecoverInterruptedRuns(int interactive) {
         ShowMessage(LangString(IDS_RUN_TAKEN_BACK), MB_ICONINFORMATION);
 }
 
-int UninstallDevice(const char* deviceName, int interactive) {
+int UninstallDevice(const char* deviceName, int interactive, FlowOutcome* outcome) {
     LogRunStart("uninstall device", deviceName);
+    SetOutcome(outcome, FlowOutcome::kFailed);
     DeviceInfo info = {};
-    if (pxGetDeviceInfo1(deviceName, &info) != 0) return LogRunResult(1);
+    if (pxGetDeviceInfo1(deviceName, &info) != 0) {
+        LogRunNote(std::string("no such device: ") + deviceName);
+        SetOutcome(outcome, FlowOutcome::kNoSuchDevice);
+        return LogRunResult(1);
+    }
     const std::string key = RecordKey(deviceName);
 
     std::string uninstallScript, driver;
+    bool restart = false;
     bool readable = ReadRecordValue(key, "Uninstall", uninstallScript);
     if (readable && uninstallScript.empty()) readable = ReadRecordValue(key, "DriverDll", driver);
     if (!readable ||
-        (!uninstallScript.empty() && !RunUninstallScript(deviceName, uninstallScript))) {
+        (!uninstallScript.empty() && !RunUninstallScript(deviceName, uninstallScript, &restart))) {
         if (interactive) ShowMessage(LangString(IDS_UNINSTALL_FAILED), MB_OK);
         return LogRunResult(1);
     }
     if (uninstallScript.empty() && !driver.empty()) DeleteDriverModule(deviceName, driver);
     tolv::DeleteRegTree(HKEY_LOCAL_MACHINE, key.c_str());
+    RemoveProgramsEntry(deviceName);
+    if (restart) LogRunNote("a restart is needed to finish the uninstallation");
+    SetOutcome(outcome, restart ? FlowOutcome::kRestartNeeded : FlowOutcome::kDone);
     return LogRunResult(0);
+}
+
+void SetQuietRuns(bool quiet) {
+    gQuietRuns = quiet;
 }

@@ -1,8 +1,10 @@
 #include "install/InstallLog.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
-
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 #include "engine/Tokenizer.h"
 #include "platform/Handles.h"
 #include "commands/RegistryHelpers.h"
+#include "version.h"
 
 namespace {
 
@@ -43,6 +46,16 @@ std::string Utf8FromWide(const std::wstring& text) {
     return out;
 }
 
+std::string NarrowFromWide(const std::wstring& text) {
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return "";
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+    out.pop_back();  // the terminator
+    return out;
+}
+
 // The process's own environment, which a parent or SetEnvironmentVariable set, in the
 // code page of every other text. Read wide: the narrow call of some systems counts a UTF-8
 // value in UTF-16 units and cuts it.
@@ -50,12 +63,61 @@ std::string Environment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = L"";
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return "";
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, value, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return "";
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, value, -1, out.data(), bytes, nullptr, nullptr);
-    out.pop_back();  // the terminator
-    return out;
+    return NarrowFromWide(value);
+}
+
+// The account the process runs as, "DOMAIN\user" where the system says.
+std::string AccountName() {
+    wchar_t user[256] = L"";
+    DWORD size = 256;
+    if (!GetUserNameW(user, &size)) return "an unknown account";
+    return NarrowFromWide(user);
+}
+
+bool IsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const tolv::FileHandle owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+// Quiet runs' own logs are named by their start, so that names sort by age.
+constexpr int kQuietLogsKept = 50;
+
+// Deletes the oldest quiet-run logs of folder until fewer than keep are left.
+void PruneQuietLogs(const std::string& folder, int keep) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\tolvarin-*.log").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    for (size_t i = 0; i + keep <= names.size(); ++i)
+        DeleteFileA((folder + "\\" + names[i]).c_str());
+}
+
+// A new log file's path for this quiet run, its folder made, older logs pruned; "" when
+// there is no place for it.
+std::string NewQuietLogPath() {
+    const std::string folder = QuietLogFolder();
+    if (folder.empty()) return "";
+    const std::string parent = folder.substr(0, folder.find_last_of('\\'));
+    CreateDirectoryA(parent.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    PruneQuietLogs(folder, kQuietLogsKept);
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char name[64];
+    std::snprintf(name, sizeof name, "tolvarin-%04u%02u%02u-%02u%02u%02u-%03u-%lu.log", t.wYear,
+                  t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+                  static_cast<unsigned long>(GetCurrentProcessId()));
+    return folder + "\\" + name;
 }
 
 std::string ConfiguredPath() {
@@ -156,17 +218,41 @@ private:
 
 std::unique_ptr<CInstallLog> gLog;
 
+// One event, one line: a text's own line breaks are written as \n.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\n')
+            line += "\\n";
+        else if (c != '\r')
+            line += c;
+    }
+    return line;
+}
+
 }  // namespace
 
-void OpenInstallLog(const char* commandLine) {
-    const std::string path = ConfiguredPath();
+std::string QuietLogFolder() {
+    wchar_t common[MAX_PATH] = L"";
+    if (FAILED(
+            SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common))) {
+        return "";
+    }
+    return NarrowFromWide(std::wstring(common) + L"\\Tolvarin\\Logs");
+}
+
+void OpenInstallLog(const char* commandLine, const std::string& logFile, bool quiet) {
+    std::string path = logFile.empty() ? ConfiguredPath() : logFile;
+    if (path.empty() && quiet) path = NewQuietLogPath();
     if (path.empty()) return;
     HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     gLog = std::make_unique<CInstallLog>(file, TraceWanted());
     g_runObserver = gLog.get();
-    RunNote("tolvarin started: command line \"%s\"", commandLine ? commandLine : "");
+    RunNote("tolvarin %s started as %s (%s): command line \"%s\"", TOLV_VERSION_TEXT,
+            AccountName().c_str(), IsElevated() ? "elevated" : "not elevated",
+            commandLine ? commandLine : "");
 }
 
 void CloseInstallLog(int exitCode) {
@@ -200,17 +286,18 @@ int LogRunResult(int result) {
     return result;
 }
 
+void LogWaitingForAnswer(const std::wstring& text) {
+    if (gLog) gLog->WriteUtf8("waiting for an answer: \"" + OneLine(Utf8FromWide(text)) + "\"");
+}
+
+void LogRunNote(const std::string& text) {
+    if (gLog) gLog->Note(text.c_str());
+}
+
 int LogFlowMessage(const std::wstring& text, int answer) {
     if (!gLog) return answer;
-    // One event, one line: the box's own line breaks are written as \n.
-    std::string line;
-    for (char c : Utf8FromWide(text)) {
-        if (c == '\n')
-            line += "\\n";
-        else if (c != '\r')
-            line += c;
-    }
-    gLog->WriteUtf8("message \"" + line + "\": answer " + std::to_string(answer));
+    gLog->WriteUtf8("message \"" + OneLine(Utf8FromWide(text)) + "\": answer " +
+                    std::to_string(answer));
     return answer;
 }
 

@@ -17,11 +17,11 @@ std::string gCalls;
 const std::vector<std::string> kDevices = {"Alpha", "Beta", "Gamma"};
 
 // Every flow fails with 7: a run passes that on, except the removal of all devices.
-int FakeInstall(const char* path, int interactive) {
+int FakeInstall(const char* path, int interactive, FlowOutcome*) {
     gCalls += "install[" + std::string(path) + "]" + std::to_string(interactive);
     return 7;
 }
-int FakeUninstall(const char* name, int interactive) {
+int FakeUninstall(const char* name, int interactive, FlowOutcome*) {
     gCalls += "uninstall[" + std::string(name) + "]" + std::to_string(interactive);
     return 7;
 }

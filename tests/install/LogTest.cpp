@@ -52,7 +52,7 @@ TEST_F(LogTest, FailedInstallationNamesFileLineCodeAndRollback) {
     EXPECT_EQ(1, RunTolvarin("/i " + setup));
     EXPECT_FALSE(FileExists(drv));
     ExpectInOrder(
-        {"tolvarin started: command line \"/i " + setup, "install from " + setup,
+        {"started as ", ": command line \"/i " + setup, "install from " + setup,
          "Identify: INST_TYPE=\"OBX_PLIXA_DRIVER\" DEVNAME=\"TolvLogA\"",
          "undo line:   rmdir \"" + drv, setup + "(9): mkdir \"" + drv + "\" -> 1",
          "error 8 (missing or invalid argument) at " + setup + "(10): regSZ HKLM, \"Software\"",
@@ -174,7 +174,7 @@ TEST_F(LogTest, AKilledInstallationIsTakenBackByTheNextStart) {
     EXPECT_EQ("old", ReadFile(old));
     EXPECT_FALSE(KeyExists(DeviceKey("TolvLogB")));
     EXPECT_TRUE(temp.TempFiles().empty());
-    ExpectInOrder({"tolvarin started: command line \"/u TolvTestNoSuchDevice",
+    ExpectInOrder({": command line \"/u TolvTestNoSuchDevice",
                    "rolling back the run of process", "uninstall device TolvTestNoSuchDevice"});
 }
 
@@ -198,9 +198,8 @@ TEST_F(LogTest, ASecondProcessCannotInstallWhileTheFirstDoes) {
         ChildProcess running("tolvarin.exe", "/i " + first);
         for (int i = 0; i < 600 && !FileExists(started); ++i) Sleep(100);
         ASSERT_TRUE(FileExists(started));
-        // Refused at start-up with the library's message; start-up leaves the exit code at
-        // the framework's 0 then, since only the command-line action sets it.
-        EXPECT_EQ(0, RunTolvarin("/i " + setup("second.pxf", "TolvLogC", "")));
+        // Refused at start-up with the library's message: a refused run fails.
+        EXPECT_EQ(1, RunTolvarin("/i " + setup("second.pxf", "TolvLogC", "")));
         CSilentInstallHost host;
         EXPECT_EQ(0, RecoverKilledRuns(host));
         EXPECT_EQ(1u, temp.TempFiles().size());  // the first run's journal
