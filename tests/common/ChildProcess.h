@@ -52,6 +52,12 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    DWORD Id() const { return process_.dwProcessId; }
+    // Whether the process has ended (or never started).
+    bool Ended() const {
+        return !process_.hProcess || WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+    }
+
     // Waits for the end of the process: its exit code, or -1 if it never started or ended.
     int ExitCode() {
         DWORD code = 0;
