@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
 
+#include "install/InstallLog.h"
 #include "install/ProgramsEntry.h"
 #include "tests/install/InstallTestSupport.h"
 
@@ -121,6 +124,35 @@ TEST_F(DeployTest, EveryOutcomeHasItsExitCode) {
     for (int i = 0; i < 600 && !WindowOf(window.Id()); ++i) Sleep(50);
     ASSERT_NE(WindowOf(window.Id()), nullptr);
     EXPECT_EQ(1618, RunWatched("/q /i " + good));
+}
+
+// Without /l, a quiet run logs to a file of its own, keeping the last 50; a Windows error
+// is logged with the system's text.
+TEST_F(DeployTest, QuietRunsKeepTheirLastFiftyLogs) {
+    const std::string folder = QuietLogFolder();
+    CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (int i = 0; i < 60; ++i) {
+        std::ofstream(folder + "\\tolvarin-2000" + std::to_string(1000 + i) + ".log") << "old";
+    }
+    const std::string setup =
+        Setup("denied.pxf", "TolvDeployA", {"  mkdir \"Q:\\no such drive\\x\""});
+    EXPECT_EQ(0, RunWatched("/q /i " + setup));
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\tolvarin-*.log").c_str(), &found);
+    int count = 0;
+    std::string newest;
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        ++count;
+        newest = std::max(newest, std::string(found.cFileName));
+    }
+    FindClose(search);
+    EXPECT_EQ(50, count);
+    const std::string text = ReadFile(folder + "\\" + newest);
+    EXPECT_NE(text.find("Windows error 3 (Path not found): Q:\\no such drive\\x"),
+              std::string::npos)
+        << text;
+    RemoveTree(folder);
 }
 
 // A file held open is replaced at the next restart: a restart is needed.
