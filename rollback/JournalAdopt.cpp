@@ -1,0 +1,127 @@
+// Adopt: what the recovery at the program's start accepts of a killed run's journal file.
+#include "rollback/RollbackJournal.h"
+
+#include <vector>
+
+#include "platform/PathHelpers.h"
+#include "platform/Win32Calls.h"
+#include "rollback/JournalFormat.h"
+
+using tolv::Win32;
+using namespace tolv::journal;
+
+namespace {
+
+// Whether the process that wrote a journal still runs: the same id with the same creation
+// time, since ids are given out again.
+bool OwnerRuns(DWORD id, const FILETIME& created) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+    if (!process) return false;
+    DWORD code = 0;
+    FILETIME start{}, exit{}, kernel{}, user{};
+    const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+                      GetProcessTimes(process, &start, &exit, &kernel, &user) &&
+                      CompareFileTime(&start, &created) == 0;
+    CloseHandle(process);
+    return runs;
+}
+
+}  // namespace
+
+bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
+    StartAfresh();
+    // Opened without sharing: the journal of a run that goes on is open in its process.
+    tolv::FileHandle file(Win32().CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
+    const DWORD size = Win32().GetFileSize(file.Get(), nullptr);
+    if (size == INVALID_FILE_SIZE || size < kHeaderSize || size > (256u << 20)) return false;
+    std::string content(size, '\0');
+    DWORD read = 0;
+    if (!Win32().ReadFile(file.Get(), &content[0], size, &read, nullptr) || read != size ||
+        content.compare(0, kMagicSize, kMagic) != 0) {
+        return false;
+    }
+    const FILETIME created = {NumberAt(content, kMagicSize + 4), NumberAt(content, kMagicSize + 8)};
+    ownerId_ = NumberAt(content, kMagicSize);
+    if (OwnerRuns(ownerId_, created)) return false;
+    fileName_ = path;
+    tolv::SplitPath(path, &tempDirectory_, nullptr);
+    file_ = std::move(file);
+    ReadEntries(content, script);
+    return true;
+}
+
+void CRollbackJournal::ReadEntries(const std::string& content, KeptScript* script) {
+    int unsettled = -1;  // the file record whose "+" or "-" has not come yet
+    int ahead = -1;      // a value saved ahead of a change whose undo line has not come yet
+    for (size_t at = kHeaderSize; at + 4 <= content.size();) {
+        const DWORD size = NumberAt(content, at);
+        if (size == kUnfinishedSize || size > content.size() - at - 4) break;
+        std::string entry = content.substr(at + 4, size);
+        at += 4 + size;
+        if (entry.empty()) continue;
+        switch (entry[0]) {
+            case kBlockEntry:
+                break;
+            case kBackupDone:
+            case kBackupFailed:
+                if (unsettled >= 0) records_[unsettled].movedAside = entry[0] == kBackupDone;
+                unsettled = -1;
+                break;
+            case kUndoLineEntry:
+                // The undo line that follows a value saved ahead takes its change back.
+                if (ahead >= 0) records_.erase(records_.begin() + ahead);
+                ahead = -1;
+                script->undoLines.push_back(entry.substr(1));
+                break;
+            case kValueAheadEntry:
+                ahead = static_cast<int>(records_.size());
+                records_.push_back(Record{kValueRecord + entry.substr(1), false});
+                break;
+            case kProcedureEntry: {
+                std::vector<std::string> lines;
+                for (size_t from = 1;;) {
+                    const size_t end = entry.find('\n', from);
+                    lines.push_back(entry.substr(from, end - from));
+                    if (end == std::string::npos) break;
+                    from = end + 1;
+                }
+                script->procedures.push_back(std::move(lines));
+                break;
+            }
+            case kUndoLinesRanEntry:
+                undoLinesRan_ = true;
+                break;
+            case kCommittedEntry:
+                committed_ = true;
+                break;
+            default:
+                if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
+                unsettled = -1;
+                ahead = -1;
+                if (entry[0] == kFileRecord) unsettled = static_cast<int>(records_.size());
+                if (entry[0] == kCreatingRecord) created_.push_back(kFileRecord + entry.substr(1));
+                if (entry[0] == kCreatingKeyRecord)
+                    created_.push_back(kRegistryRecord + entry.substr(1));
+                records_.push_back(Record{std::move(entry), false});
+                break;
+        }
+    }
+    if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
+}
+
+void CRollbackJournal::SettleUnfinishedBackup(Record& record) {
+    const size_t separator = record.text.find(kSeparator);
+    if (separator == std::string::npos || separator + 1 == record.text.size()) return;
+    const std::string path = record.text.substr(1, separator - 1);
+    const std::string backup = record.text.substr(separator + 1);
+    const bool backupThere = Exists(backup);
+    // The move had finished when the file is gone from its path; anything else at the
+    // backup name is an empty name holder or a copy cut short, and the file is in place.
+    record.movedAside = backupThere && !Exists(path);
+    if (backupThere && !record.movedAside) {
+        MakeWritable(backup.c_str());
+        Win32().DeleteFileA(backup.c_str());
+    }
+}
