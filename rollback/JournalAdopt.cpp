@@ -5,6 +5,7 @@
 
 #include "platform/PathHelpers.h"
 #include "platform/Win32Calls.h"
+#include "rollback/JournalFolder.h"
 #include "rollback/JournalFormat.h"
 
 using tolv::Win32;
@@ -35,27 +36,52 @@ bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
                                               nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return false;
     const DWORD size = Win32().GetFileSize(file.Get(), nullptr);
-    if (size == INVALID_FILE_SIZE || size < kHeaderSize || size > (256u << 20)) return false;
-    std::string content(size, '\0');
+    if (size == INVALID_FILE_SIZE || size < kHeaderSize) return false;
+    std::string content(kMagicSize, '\0');
     DWORD read = 0;
-    if (!Win32().ReadFile(file.Get(), &content[0], size, &read, nullptr) || read != size ||
-        content.compare(0, kMagicSize, kMagic) != 0) {
-        return false;
+    if (!Win32().ReadFile(file.Get(), &content[0], kMagicSize, &read, nullptr) ||
+        read != kMagicSize || content != std::string(kMagic, kMagicSize)) {
+        return false;  // a backup, or no file of ours
+    }
+    if (size > kMaxJournalSize) return Refuse("it is larger than any journal a run writes");
+    content.resize(size);
+    if (!Win32().ReadFile(file.Get(), &content[kMagicSize], size - kMagicSize, &read, nullptr) ||
+        read != size - kMagicSize) {
+        return Refuse("it cannot be read (error " + std::to_string(GetLastError()) + ")");
     }
     const FILETIME created = {NumberAt(content, kMagicSize + 4), NumberAt(content, kMagicSize + 8)};
     ownerId_ = NumberAt(content, kMagicSize);
     if (OwnerRuns(ownerId_, created)) return false;
     fileName_ = path;
-    tolv::SplitPath(path, &tempDirectory_, nullptr);
+    tolv::SplitPath(path, &folder_, nullptr);
+    if (!folder_.empty() && folder_.back() == '\\') folder_.pop_back();
+    std::vector<int> unsettled;
+    const size_t complete = ReadEntries(content, script, &unsettled);
+    if (!refusal_.empty()) return Refuse(std::string(refusal_));
+    for (int index : unsettled) SettleUnfinishedBackup(records_[index]);
     file_ = std::move(file);
-    ReadEntries(content, script);
+    // What a killed write left half done is cut off, so that what the recovery appends (the
+    // mark that the undo lines ran) is read by the next start if this one is killed too.
+    if (Win32().SetFilePointer(file_.Get(), static_cast<LONG>(complete), nullptr, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER ||
+        !SetEndOfFile(file_.Get())) {
+        writeFailed_ = true;
+    }
     return true;
 }
 
-void CRollbackJournal::ReadEntries(const std::string& content, KeptScript* script) {
+bool CRollbackJournal::Refuse(const std::string& reason) {
+    StartAfresh();
+    refusal_ = reason;
+    return false;
+}
+
+size_t CRollbackJournal::ReadEntries(const std::string& content, KeptScript* script,
+                                     std::vector<int>* unsettledRecords) {
     int unsettled = -1;  // the file record whose "+" or "-" has not come yet
     int ahead = -1;      // a value saved ahead of a change whose undo line has not come yet
-    for (size_t at = kHeaderSize; at + 4 <= content.size();) {
+    size_t at = kHeaderSize;
+    while (at + 4 <= content.size()) {
         const DWORD size = NumberAt(content, at);
         if (size == kUnfinishedSize || size > content.size() - at - 4) break;
         std::string entry = content.substr(at + 4, size);
@@ -97,7 +123,8 @@ void CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scrip
                 committed_ = true;
                 break;
             default:
-                if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
+                if (!Accountable(entry)) return at;
+                if (unsettled >= 0) unsettledRecords->push_back(unsettled);
                 unsettled = -1;
                 ahead = -1;
                 if (entry[0] == kFileRecord) unsettled = static_cast<int>(records_.size());
@@ -108,7 +135,36 @@ void CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scrip
                 break;
         }
     }
-    if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
+    if (unsettled >= 0) unsettledRecords->push_back(unsettled);
+    return at;
+}
+
+bool CRollbackJournal::Accountable(const std::string& entry) {
+    switch (entry[0]) {
+        case kFileRecord: {
+            // A backup is put back over the file's path and deleted at the end: one that
+            // does not lie in the journal folder would move or delete any file on the disk.
+            const size_t separator = entry.find(kSeparator);
+            if (separator == std::string::npos) break;
+            const std::string backup = entry.substr(separator + 1);
+            if (backup.empty() || tolv::IsJournalFolderFile(folder_, backup)) return true;
+            refusal_ = "the backup " + backup + " lies outside the journal folder";
+            return false;
+        }
+        case kDirectoryRecord:
+        case kRegistryRecord:
+        case kValueRecord:
+        case kTemporaryRecord:
+        case kMadeFolderRecord:
+        case kCreatingRecord:
+        case kCreatingKeyRecord:
+            return true;
+        default:
+            break;
+    }
+    refusal_ = "it holds an entry no run writes (kind " +
+               std::to_string(static_cast<unsigned char>(entry[0])) + ")";
+    return false;
 }
 
 void CRollbackJournal::SettleUnfinishedBackup(Record& record) {

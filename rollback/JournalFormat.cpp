@@ -40,4 +40,17 @@ bool Exists(const std::string& path) {
     return tolv::Win32().GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsJournalFile(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char magic[kMagicSize] = {};
+    DWORD read = 0;
+    const bool journal = ReadFile(file, magic, kMagicSize, &read, nullptr) && read == kMagicSize &&
+                         std::string(magic, kMagicSize) == kMagic;
+    CloseHandle(file);
+    return journal;
+}
+
 }  // namespace tolv::journal

@@ -33,6 +33,8 @@ constexpr size_t kHeaderSize = kMagicSize + 4 + 8;
 constexpr DWORD kUnfinishedSize = 0xFFFFFFFF;
 // Larger than any value the journal saves (a shared count, a list of restart-time work).
 constexpr DWORD kMaxSavedValueSize = 16u << 20;
+// Far above what any run writes (its saved keys and values, its records and undo lines).
+constexpr DWORD kMaxJournalSize = 256u << 20;
 // Larger than any value the journal saves (a shared count, a list of restart-time work).
 
 // A number in lower-case hexadecimal without prefix or leading zeros.
@@ -46,5 +48,7 @@ bool IsInUseError(DWORD error);
 void PutNumber(std::string& out, DWORD value);
 DWORD NumberAt(const std::string& in, size_t at);
 bool Exists(const std::string& path);
+// Whether the file at path starts as a journal does (read shared: a look, no more).
+bool IsJournalFile(const std::string& path);
 
 }  // namespace tolv::journal

@@ -26,8 +26,8 @@
 //
 // THE FILES
 //
-// Backup files and the journal file lie in the system's temporary directory under unique
-// names with the prefix "kbx" (GetTempFileNameA). The journal file is written ahead: every
+// Backup files and the journal file lie in the journal folder under unique names with the
+// prefix "kbx" (GetTempFileNameA). The journal file is written ahead: every
 // record, and everything a rollback needs beside the records, is in it before the change it
 // protects is made, so that a run whose process was killed can be taken back by the next
 // start of the program (Adopt). It is opened without sharing, and deleted by Commit, Replay
@@ -53,6 +53,21 @@
 // past the end of the file, which only a process killed while writing leaves. A file record
 // without its "+" or "-" was being backed up when the process died: its backup is put back
 // only when the file is gone from its path (the move had finished), else it is deleted.
+//
+// TRUST
+//
+// The next start runs a killed run's undo lines and puts its backups back as administrator,
+// so a journal is an order to the machine: it must come from a run of this program. Hence:
+// T1. Journals and backups live only in the journal folder, which only Administrators and
+//     SYSTEM can write; a folder found otherwise is refused and nothing in it is read or
+//     written (JournalFolder.h).
+// T2. Recovery reads journals only there; one left anywhere else is named in the log and
+//     left alone (Recovery.cpp).
+// T3. Adopt accepts a file only as a whole, before it touches anything: each entry one a
+//     run writes, each backup a "kbx" file of the journal folder itself (JournalAdopt.cpp).
+//     Everything else a journal names (paths, keys, undo lines) was written by an
+//     administrator's run and is what that run changed.
+// T4. The folder is the machine's: any account's start takes back any killed run.
 //
 // STATES AND TRANSITIONS
 //
@@ -118,6 +133,7 @@
 #include "engine/TextCase.h"
 #include "platform/PathHelpers.h"
 #include "platform/Win32Calls.h"
+#include "rollback/JournalFolder.h"
 #include "rollback/JournalFormat.h"
 #include "rollback/RegistryStream.h"
 
@@ -190,6 +206,7 @@ void CRollbackJournal::StartAfresh() {
     writeFailed_ = false;
     undoLinesRan_ = false;
     committed_ = false;
+    refusal_.clear();
 }
 
 void CRollbackJournal::Open() {
@@ -197,15 +214,14 @@ void CRollbackJournal::Open() {
     StartAfresh();
     active_ = true;
 
-    char buffer[MAX_PATH] = "";
-    const DWORD length = Win32().GetTempPathA(MAX_PATH, buffer);
-    tempDirectory_ = length > 0 && length < MAX_PATH ? buffer : "";
+    std::string reason;
+    folder_ = tolv::OpenJournalFolder(&reason);
+    if (folder_.empty()) RunNote("no journal: %s", reason.c_str());
 
-    // Without a temporary directory nothing is made: GetTempFileNameA would fall back on
-    // the current directory.
+    // Without the journal folder nothing is made: GetTempFileNameA would fall back on the
+    // current directory.
     char name[MAX_PATH] = "";
-    if (tempDirectory_.empty() ||
-        !Win32().GetTempFileNameA(tempDirectory_.c_str(), "kbx", 0, name)) {
+    if (folder_.empty() || !Win32().GetTempFileNameA(folder_.c_str(), "kbx", 0, name)) {
         name[0] = '\0';
     }
     fileName_ = name;
@@ -319,11 +335,11 @@ int CRollbackJournal::Fail(DWORD error) {
 
 std::string CRollbackJournal::NewBackupName() {
     char backup[MAX_PATH] = "";
-    if (tempDirectory_.empty()) {
+    if (folder_.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return std::string();
     }
-    if (!Win32().GetTempFileNameA(tempDirectory_.c_str(), "kbx", 0, backup)) return std::string();
+    if (!Win32().GetTempFileNameA(folder_.c_str(), "kbx", 0, backup)) return std::string();
     return backup;
 }
 

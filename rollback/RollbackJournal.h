@@ -39,11 +39,16 @@ public:
         std::vector<std::string> undoLines;
         std::vector<std::vector<std::string>> procedures;
     };
-    // Takes over the journal file at path when its owner process is gone: this journal then
-    // holds its records (inactive, ready for Replay) and script what it kept of the rollback
-    // script. False, with the file left alone, when it is no journal, or is open or owned by
-    // a running process.
+    // Takes over the journal file at path, in the journal folder, when its owner process is
+    // gone: this journal then holds its records (inactive, ready for Replay) and script what
+    // it kept of the rollback script; a last entry that a killed write left half done is cut
+    // off. False, with the file left alone, when it is no journal, or is open or owned by a
+    // running process; and when it is refused (GetRefusal says why): larger than any journal,
+    // unreadable, or holding what no run of this program writes (an unknown entry, a backup
+    // outside the journal folder). Nothing is touched before the whole file is accepted.
     bool Adopt(const std::string& path, KeptScript* script);
+    // Why the last Adopt refused its file; empty when it did not.
+    const std::string& GetRefusal() const { return refusal_; }
     // The owner of an adopted journal, for the log.
     DWORD GetOwnerProcessId() const { return ownerId_; }
     // An adopted journal whose rollback had run its undo lines already: only Replay remains.
@@ -118,7 +123,8 @@ public:
     void SetActive(bool active) { active_ = active; }
 
     const std::vector<Record>& GetRecords() const { return records_; }
-    const std::string& GetTempDirectory() const { return tempDirectory_; }
+    // The journal folder (JournalFolder.h) of this journal; empty when none could be used.
+    const std::string& GetFolder() const { return folder_; }
     const std::string& GetFileName() const { return fileName_; }
     bool HasFile() const { return file_.IsValid(); }
 
@@ -158,11 +164,17 @@ private:
     void SettleUnfinishedBackup(Record& record);
     // A record of kind for path, while the journal is active.
     void AddPathRecord(char kind, const char* path);
-    void ReadEntries(const std::string& content, KeptScript* script);
+    // Reads the entries of an adopted file up to the first that is cut short or refused;
+    // returns where that stops. unsettled gets the file records without their "+" or "-".
+    size_t ReadEntries(const std::string& content, KeptScript* script, std::vector<int>* unsettled);
+    // Whether an adopted record is one a run writes; else refusal_ says why.
+    bool Accountable(const std::string& entry);
+    bool Refuse(const std::string& reason);
 
     bool WasCreated(const std::string& entry) const;
 
-    std::string tempDirectory_;
+    std::string folder_;
+    std::string refusal_;
     std::vector<Record> records_;
     // What the run made where nothing was: "f" + path or "r" + key specification.
     std::vector<std::string> created_;

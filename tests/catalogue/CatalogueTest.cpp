@@ -511,6 +511,7 @@ int Kills(CScriptEngine& engine, char* args) {
 int Tmp(CScriptEngine& engine, char* args) {
     const char* path = nullptr;
     ParseArgs(engine, args, nullptr, "s", &path);
+    tolv::SetCommonAppDataForTesting(path);
     return SetEnvironmentVariableA("TMP", path);
 }
 int TempFiles(CScriptEngine&, char*) {

@@ -2,8 +2,8 @@
 // the flows do, and ends the process at its N-th Win32 call of the file, registry and
 // journal code. REGISTRY (or "-" for the real one) is the HKEY_CURRENT_USER key whose
 // subkeys 0..3 stand for the four roots; FOLDER (or "-") is the machine of the catalogue:
-// files from FOLDER\src, FOLDER as the Windows directory. With N = 0 the run is counted,
-// rolled back, and its number of calls is the exit code.
+// files from FOLDER\src, FOLDER as the Windows directory, the journal folder under FOLDER\tmp. With
+// N = 0 the run is counted, rolled back, and its number of calls is the exit code.
 #include <windows.h>
 
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include "platform/PathHelpers.h"
 #include "commands/RestartFileOps.h"
 #include "engine/ScriptEngine.h"
+#include "rollback/JournalFolder.h"
 #include "install/SilentInstallHost.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
         engine.AddScriptDirSource();
         if (folder != "-") {
             engine.SetGlobalVar("dir", folder.c_str());
+            // The catalogue's journal folder, under its temporary directory.
+            tolv::SetCommonAppDataForTesting((folder + "\\tmp").c_str());
             tolv::OverrideIsWindowsNT(0);
             tolv::SetWindowsDirectoryForTesting(folder.c_str());
             engine.GetFileSources().InsertAt(0,
