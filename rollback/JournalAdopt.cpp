@@ -1,6 +1,7 @@
 // Adopt: what the recovery at the program's start accepts of a killed run's journal file.
 #include "rollback/RollbackJournal.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/PathHelpers.h"
@@ -60,6 +61,7 @@ bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
     if (!refusal_.empty()) return Refuse(std::string(refusal_));
     for (int index : unsettled) SettleUnfinishedBackup(records_[index]);
     file_ = std::move(file);
+    end_ = static_cast<DWORD>(complete);
     // What a killed write left half done is cut off, so that what the recovery appends (the
     // mark that the undo lines ran) is read by the next start if this one is killed too.
     if (Win32().SetFilePointer(file_.Get(), static_cast<LONG>(complete), nullptr, FILE_BEGIN) ==
@@ -85,6 +87,7 @@ size_t CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scr
         const DWORD size = NumberAt(content, at);
         if (size == kUnfinishedSize || size > content.size() - at - 4) break;
         std::string entry = content.substr(at + 4, size);
+        const DWORD start = static_cast<DWORD>(at);
         at += 4 + size;
         if (entry.empty()) continue;
         switch (entry[0]) {
@@ -103,7 +106,7 @@ size_t CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scr
                 break;
             case kValueAheadEntry:
                 ahead = static_cast<int>(records_.size());
-                records_.push_back(Record{kValueRecord + entry.substr(1), false});
+                records_.push_back(Record{kValueRecord + entry.substr(1), false, start});
                 break;
             case kProcedureEntry: {
                 std::vector<std::string> lines;
@@ -122,6 +125,9 @@ size_t CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scr
             case kCommittedEntry:
                 committed_ = true;
                 break;
+            case kReplayedEntry:
+                if (entry.size() >= 5) replayedFrom_ = std::min(replayedFrom_, NumberAt(entry, 1));
+                break;
             default:
                 if (!Accountable(entry)) return at;
                 if (unsettled >= 0) unsettledRecords->push_back(unsettled);
@@ -131,7 +137,7 @@ size_t CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scr
                 if (entry[0] == kCreatingRecord) created_.push_back(kFileRecord + entry.substr(1));
                 if (entry[0] == kCreatingKeyRecord)
                     created_.push_back(kRegistryRecord + entry.substr(1));
-                records_.push_back(Record{std::move(entry), false});
+                records_.push_back(Record{std::move(entry), false, start});
                 break;
         }
     }

@@ -27,6 +27,7 @@ constexpr char kProcedureEntry = 'p';
 constexpr char kUndoLinesRanEntry = 'R';
 constexpr char kValueAheadEntry = 'w';
 constexpr char kCommittedEntry = 'C';
+constexpr char kReplayedEntry = 'D';
 constexpr char kMagic[] = "TOLVJRN1";
 constexpr size_t kMagicSize = 8;
 constexpr size_t kHeaderSize = kMagicSize + 4 + 8;

@@ -68,6 +68,7 @@ bool ReadRegistryRecord(const std::string& text, unsigned long* offset, HKEY* ro
 int CRollbackJournal::Replay() {
     active_ = false;
     for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
+        if (it->offset != 0 && it->offset >= replayedFrom_) continue;  // by a killed replay
         if (g_runObserver && !it->text.empty())
             RunNote("restore %s", ReadableRecord(it->text).c_str());
         try {
@@ -75,6 +76,12 @@ int CRollbackJournal::Replay() {
         } catch (...) {
             // Out of memory for one record must not cost the others theirs.
         }
+        if (it->offset == 0) continue;
+        // Reading a saved key or value moved the file's pointer into the file.
+        if (!SeekJournal(end_)) continue;
+        std::string done(1, kReplayedEntry);
+        PutNumber(done, it->offset);
+        Append(done);
     }
     CloseFile();
     return 1;

@@ -45,6 +45,8 @@
 //     "p" <lines>    a procedure copied after the rollback procedure, lines split by LF
 //     "R"            the rollback's undo lines have run: only the records remain to replay
 //     "C"            the run was committed: a journal left with it is deleted, not replayed
+//     "D" <offset>   the records whose entries start at offset (32 bits) or later have been
+//                    replayed: a replay started again goes on with the older ones
 //     "w" <as "v">   a value saved ahead of a change whose undo line takes it back: replayed
 //                    as a "v" record unless that undo line is the next entry
 //
@@ -117,9 +119,19 @@
 //    entry, before the change it protects is made, and each undo line as soon as it is
 //    recorded. So at any instant the file alone takes the run back (Adopt, then the undo
 //    lines and Replay) to the state a rollback of the live process would give. Commit
-//    deletes the journal file before the backups: a process killed during Commit leaves
-//    spare backups, never a committed run to be undone. The entries reach the system with
+//    marks the journal committed before it deletes a backup: a process killed during
+//    Commit leaves a run the next start commits, never one to be undone (and when the mark
+//    cannot be written, the journal goes first). The entries reach the system with
 //    each write, which a killed process cannot undo; they are not forced to the disk.
+//
+// 10. Replay can be killed at any instant and started again, any number of times, with
+//    the same end state: after each record it appends its "D" entry, so a replay of the adopted
+//    file skips what was replayed (a "c" note replayed twice would delete the original its
+//    older file record put back); a record cut short is replayed again, which each kind
+//    bears (a backup moved back is gone, a deletion finds nothing, a restore writes the same
+//    again). Adopt cuts a half-written last entry off first, so what it appends is read.
+//    Backups are deleted only by Commit, while its journal is marked committed, or moved
+//    back by Replay: none goes while a journal that needs it can still be replayed.
 //
 // Every Win32 call goes through the Win32() table, so tests can fail the n-th call of a
 // backup or a replay and check guarantees 3 and 4 still hold.
@@ -166,7 +178,8 @@ void CRollbackJournal::CloseFile() {
     if (!fileName_.empty()) Win32().DeleteFileA(fileName_.c_str());
 }
 
-bool CRollbackJournal::Append(const std::string& entry) {
+bool CRollbackJournal::Append(const std::string& entry, DWORD* at) {
+    if (at) *at = 0;
     if (!file_ || writeFailed_) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
@@ -185,16 +198,19 @@ bool CRollbackJournal::Append(const std::string& entry) {
         if (GetLastError() == 0) SetLastError(ERROR_WRITE_FAULT);
         return false;
     }
+    if (at) *at = end_;
+    end_ += static_cast<DWORD>(bytes.size());
     if (gWriteAhead == WriteAhead::kFlushed) FlushFileBuffers(file_.Get());
     return true;
 }
 
 bool CRollbackJournal::AddRecord(std::string text, bool movedAside) {
-    if (!Append(text)) {
+    DWORD at = 0;
+    if (!Append(text, &at)) {
         Fail(GetLastError());
         return false;
     }
-    records_.push_back(Record{std::move(text), movedAside});
+    records_.push_back(Record{std::move(text), movedAside, at});
     return true;
 }
 
@@ -207,6 +223,8 @@ void CRollbackJournal::StartAfresh() {
     undoLinesRan_ = false;
     committed_ = false;
     refusal_.clear();
+    end_ = 0;
+    replayedFrom_ = 0xFFFFFFFF;
 }
 
 void CRollbackJournal::Open() {
@@ -246,6 +264,7 @@ void CRollbackJournal::Open() {
         written != header.size()) {
         CloseFile();
     }
+    end_ = static_cast<DWORD>(header.size());
 }
 
 bool CRollbackJournal::WasCreated(const std::string& entry) const {
@@ -441,8 +460,9 @@ void CRollbackJournal::AddPathRecord(char kind, const char* path) {
     // Kept in the list even when the journal file refuses it: a rollback of this process
     // still needs it. The backup error tells the caller that a killed run would not.
     std::string text = std::string(1, kind) + path;
-    if (!Append(text)) Fail(GetLastError());
-    records_.push_back(Record{std::move(text), false});
+    DWORD at = 0;
+    if (!Append(text, &at)) Fail(GetLastError());
+    records_.push_back(Record{std::move(text), false, at});
 }
 
 int CRollbackJournal::BackupRegistryValue(HKEY root, const char* subkey, const char* name) {
@@ -569,16 +589,17 @@ bool CRollbackJournal::FinishBlock(DWORD start) {
         writeFailed_ = true;
         return false;
     }
+    end_ = end;
     return true;
 }
 
 int CRollbackJournal::Commit() {
     active_ = false;
-    // The journal goes first, marked committed in case it cannot be deleted: no start of
-    // the program takes this run back, and a process killed now leaves spare backups
-    // rather than a half-undone installation.
-    Append(std::string(1, kCommittedEntry));
-    CloseFile();
+    // Marked committed, no start of the program takes this run back: it deletes the backups
+    // that are left, and then the journal. Unmarked (the write failed), the journal goes
+    // first: a process killed then leaves spare backups rather than a half-undone run.
+    const bool marked = Append(std::string(1, kCommittedEntry));
+    if (!marked) CloseFile();
     for (const Record& record : records_) {
         if (record.text.empty() || record.text[0] != kFileRecord || !record.movedAside) continue;
         const size_t separator = record.text.find(kSeparator);
@@ -588,5 +609,6 @@ int CRollbackJournal::Commit() {
         MakeWritable(backup.c_str());
         Win32().DeleteFileA(backup.c_str());
     }
+    CloseFile();
     return 1;
 }

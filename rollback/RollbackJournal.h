@@ -20,6 +20,8 @@ public:
         // its backup name is never deleted: the name went back to the system when the move
         // failed, and a later backup may have been given it since.
         bool movedAside = false;
+        // Where its entry starts in the journal file; 0 when the file does not hold it.
+        DWORD offset = 0;
     };
 
     CRollbackJournal();
@@ -152,7 +154,8 @@ private:
     // Appends one entry (its size, then its bytes) to the journal file; false, with the
     // Windows error as the last error, when that failed. After a failed write nothing more
     // is appended: a recovery reads the file up to the entry that was cut.
-    bool Append(const std::string& entry);
+    // at (when given) gets where the entry starts, or 0 when it was not written.
+    bool Append(const std::string& entry, DWORD* at = nullptr);
     // Appends a record to the list and to the journal file; false when it could not be
     // written (the record is not added).
     bool AddRecord(std::string text, bool movedAside = false);
@@ -185,6 +188,10 @@ private:
     DWORD ownerId_ = 0;
     // A write to the journal file failed: nothing more is appended, and no backup succeeds.
     bool writeFailed_ = false;
+    // Where the next entry of the journal file goes.
+    DWORD end_ = 0;
+    // Records whose entries start here or later have been replayed (an adopted "D" entry).
+    DWORD replayedFrom_ = 0xFFFFFFFF;
     bool undoLinesRan_ = false;
     bool committed_ = false;
 };
