@@ -70,6 +70,7 @@ BOOL CManagerApp::InitInstance() {
     int result = pxInitLibrary(kExclusiveMode);
     if (result == kLibraryInUse) {
         AfxMessageBox(LangString(IDS_LIBRARY_IN_USE), MB_ICONHAND);
+        gExitCode = 1;  // refused, as the command line refuses: it did nothing it was asked
         pxDoneLibrary();
         return FALSE;
     }

@@ -10,7 +10,9 @@ namespace {
 
 // Held by the process that opened the library in exclusive mode. A mutex rather than a file
 // lock: the system releases it when the process ends, however it ends.
-constexpr char kExclusiveMutexName[] = "Obrix.Plixa.DeviceLibrary.Exclusive";
+// In the global namespace: a run in another logon session (another user, a service) is
+// excluded as well.
+constexpr char kExclusiveMutexName[] = "Global\\Obrix.Plixa.DeviceLibrary.Exclusive";
 
 // Argument sizes that make up the i686 __stdcall names of the driver exports.
 constexpr int kInitArgumentBytes = 4;

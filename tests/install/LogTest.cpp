@@ -196,9 +196,8 @@ TEST_F(LogTest, ASecondProcessCannotInstallWhileTheFirstDoes) {
         ChildProcess running("tolvarin.exe", "/i " + first);
         for (int i = 0; i < 600 && !FileExists(started); ++i) Sleep(100);
         ASSERT_TRUE(FileExists(started));
-        // Refused at start-up with the library's message; start-up leaves the exit code at
-        // the framework's 0 then, since only the command-line action sets it.
-        EXPECT_EQ(0, RunTolvarin("/i " + setup("second.pxf", "TolvLogC", "")));
+        // Refused at start-up with the library's message, and exit code 1: nothing was done.
+        EXPECT_EQ(1, RunTolvarin("/i " + setup("second.pxf", "TolvLogC", "")));
         CSilentInstallHost host;
         EXPECT_EQ(0, RecoverKilledRuns(host));
         EXPECT_EQ(1u, FilesIn(MachineJournalFolder()).size());  // the first run's journal
