@@ -33,8 +33,20 @@ bool OwnerRuns(DWORD id, const FILETIME& created) {
 bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
     StartAfresh();
     // Opened without sharing: the journal of a run that goes on is open in its process.
-    tolv::FileHandle file(Win32().CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    auto open = [&] {
+        return tolv::FileHandle(Win32().CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    tolv::FileHandle file = open();
+    if (!file && GetLastError() == ERROR_ACCESS_DENIED && IsJournalFile(path)) {
+        // A journal made read-only would otherwise be passed over at every start.
+        MakeWritable(path.c_str());
+        file = open();
+        if (!file) {
+            return Refuse("it cannot be opened for writing (error " +
+                          std::to_string(GetLastError()) + ")");
+        }
+    }
     if (!file) return false;
     const DWORD size = Win32().GetFileSize(file.Get(), nullptr);
     if (size == INVALID_FILE_SIZE || size < kHeaderSize) return false;

@@ -21,8 +21,14 @@ namespace {
 std::string ReadableRecord(const std::string& text) {
     const size_t separator = text.find(kSeparator);
     if (separator == std::string::npos) return text.substr(1);
-    if (text[0] == kRegistryRecord) return "registry key " + text.substr(separator + 1);
-    return text.substr(1, separator - 1) + " from " + text.substr(separator + 1);
+    const std::string key = text.substr(separator + 1);
+    if (text[0] == kRegistryRecord) return "registry key " + key;
+    if (text[0] == kValueRecord) {
+        const size_t name = key.find(kSeparator);
+        if (name == std::string::npos) return "registry value of " + key;
+        return "registry value \"" + key.substr(name + 1) + "\" of " + key.substr(0, name);
+    }
+    return text.substr(1, separator - 1) + " from " + key;
 }
 
 // Deletes root\subkey with everything below it.
@@ -166,8 +172,12 @@ void CRollbackJournal::ReplayFile(const Record& record) {
     // the same, so its folder is made again.
     std::string folder;
     tolv::SplitPath(path, &folder, nullptr);
-    if (!folder.empty() && tolv::CreateDirectoryChain(folder.c_str()))
-        Win32().MoveFileExA(backup.c_str(), path.c_str(), flags);
+    if (!folder.empty() && tolv::CreateDirectoryChain(folder.c_str()) &&
+        Win32().MoveFileExA(backup.c_str(), path.c_str(), flags)) {
+        return;
+    }
+    RunNote("could not put %s back from %s (error %lu); the backup stays", path.c_str(),
+            backup.c_str(), GetLastError());
 }
 
 void CRollbackJournal::ReplayValue(const std::string& text) {
@@ -215,7 +225,8 @@ void CRollbackJournal::ReplayRegistry(const std::string& text) {
     const char* subkey = nullptr;
     if (!file_ || !ReadRegistryRecord(text, &offset, &root, &subkey) || !SeekJournal(offset))
         return;
-    tolv::RestoreRegTree(root, subkey, file_.Get());
+    const DWORD error = tolv::RestoreRegTree(root, subkey, file_.Get());
+    if (error != 0) RunNote("could not restore all of registry key %s (error %lu)", subkey, error);
 }
 
 bool CRollbackJournal::SeekJournal(unsigned long offset) {

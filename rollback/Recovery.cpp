@@ -97,8 +97,11 @@ bool RecoverRun(CInstallHost& host, const std::string& path) {
     }
     try {
         engine.RollBack();
-    } catch (...) {
-        // An undo line failed: the backups have been put back all the same.
+    } catch (int code) {
+        RunNote(
+            "an undo line of that run failed with script error %d; its backups were put "
+            "back all the same",
+            code);
     }
     return true;
 }
@@ -124,7 +127,10 @@ int RecoverKilledRuns(CInstallHost& host) {
                 runGoesOn = true;
             }
         } catch (...) {
-            // Out of memory for one journal: the next start tries again.
+            RunNote(
+                "the journal %s could not be taken back now (out of memory); the next "
+                "start tries again",
+                path.c_str());
             runGoesOn = true;
         }
     }

@@ -29,13 +29,15 @@ std::string Entry(const std::string& bytes) {
 }
 
 // A journal of a dead process (id 0) that would delete victim, delete the key
-// HKLM\Software\Victim, move backup over moved, and run an undo line that writes a value.
+// HKLM\Software\Victim (and its value V), move backup over moved, and run an undo line that
+// writes a value and one that fails.
 std::string PlantedJournal(const std::string& victim, const std::string& moved,
                            const std::string& backup) {
     std::string header("TOLVJRN1");
     header.append(12, '\0');
     return header + Entry("c" + victim) + Entry("kHKLM\\Software\\Victim") +
-           Entry("f" + moved + '\x01' + backup) + Entry("+") +
+           Entry("v00\x01HKLM\\Software\\Victim\x01V") + Entry("f" + moved + '\x01' + backup) +
+           Entry("+") + Entry("uabort") +
            Entry("uregSZ HKLM, \"Software\\Planted\", \"V\", \"ran\"");
 }
 
@@ -158,6 +160,11 @@ TEST(JournalTrustTest, PlantedJournalsChangeNothing) {
     EXPECT_EQ("evil", ReadFileText(moved));
     EXPECT_FALSE(tolv::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Victim"));
     EXPECT_TRUE(tolv::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Planted"));
+    // Readable lines for what came back and for what failed.
+    EXPECT_NE(std::string::npos,
+              log.notes.find("restore registry value \"V\" of HKLM\\Software\\Victim\n"));
+    EXPECT_NE(std::string::npos,
+              log.notes.find("an undo line of that run failed with script error 101"));
 }
 
 // A killed write leaves half an entry; what the recovery appends after adopting (the mark
