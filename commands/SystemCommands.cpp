@@ -314,8 +314,8 @@ bool CreateShellLink(CComSession& com, const std::string& path, const char* targ
 }
 
 // shortcut link, target[, arguments]: a link path without an extension gets ".lnk". The
-// undo line is a del of the saved path as it stands, without quotes. A link that cannot be
-// made gives 0 and is reported nowhere; an existing link of that name is overwritten.
+// undo line is a del of the saved path, quoted. A link that cannot be made gives 0 and is
+// reported nowhere; an existing link of that name is overwritten after a copy is kept.
 int ShortcutCommand(CScriptEngine& engine, char* args) {
     const char* link = nullptr;
     const char* target = nullptr;
@@ -323,10 +323,17 @@ int ShortcutCommand(CScriptEngine& engine, char* args) {
     ParseArgs(engine, args, nullptr, "ssS", &link, &target, &arguments);
     std::string path = link;
     tolv::AddDefaultExtension(path, ".lnk");
-    engine.GetJournal().NoteCreating(path.c_str());
-    if (engine.GetJournal().GetBackupError()) return 0;
+    // A link that is there already is the user's: a copy of it comes back when the undo
+    // line has deleted the new one. It stays in place, so a save that fails keeps it.
+    CRollbackJournal& journal = engine.GetJournal();
+    if (tolv::FileExists(path.c_str())) {
+        journal.KeepFile(path.c_str());
+    } else {
+        journal.NoteCreating(path.c_str());
+    }
+    if (journal.GetBackupError()) return 0;
     if (!CreateShellLink(engine.GetComSession(), path, target, arguments)) return 0;
-    engine.AddUndoLine(("  del " + path).c_str());
+    engine.AddUndoLine(("  del " + tolv::QuoteForScript(path)).c_str());
     return 1;
 }
 
