@@ -174,6 +174,7 @@ bool CRollbackJournal::Accountable(const std::string& entry) {
         case kValueRecord:
         case kTemporaryRecord:
         case kMadeFolderRecord:
+        case kMadeKeyRecord:
         case kCreatingRecord:
         case kCreatingKeyRecord:
             return true;

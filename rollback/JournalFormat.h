@@ -16,6 +16,7 @@ constexpr char kRegistryRecord = 'r';
 constexpr char kValueRecord = 'v';
 constexpr char kTemporaryRecord = 'n';
 constexpr char kMadeFolderRecord = 'm';
+constexpr char kMadeKeyRecord = 'e';
 constexpr char kCreatingRecord = 'c';
 constexpr char kCreatingKeyRecord = 'k';
 // Entries of the journal file that are no records.

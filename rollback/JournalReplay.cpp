@@ -52,6 +52,33 @@ void DeleteKeyTree(HKEY root, const std::string& subkey) {
     Win32().RegDeleteKeyA(root, subkey.c_str());
 }
 
+// Deletes the key named by a key specification when it has neither values nor subkeys: a
+// parent key the run made, which the undo lines emptied.
+void DeleteEmptyKey(const char* specification) {
+    const char* backslash = std::strchr(specification, '\\');
+    if (!backslash) return;
+    const HKEY root = tolv::RootKeyFromName(
+        std::string_view(specification, static_cast<size_t>(backslash - specification)));
+    if (!root) return;
+    {
+        tolv::RegKey key;
+        if (Win32().RegOpenKeyExA(root, backslash + 1, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+            return;
+        char name[256];
+        DWORD size = sizeof name;
+        if (Win32().RegEnumKeyExA(key.Get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_NO_MORE_ITEMS) {
+            return;
+        }
+        size = sizeof name;
+        if (Win32().RegEnumValueA(key.Get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_NO_MORE_ITEMS) {
+            return;
+        }
+    }
+    Win32().RegDeleteKeyA(root, backslash + 1);
+}
+
 // The parts of an "r" or "v" record: the offset of its saved block in the journal file, the
 // root key, and the text from the subkey on. False when the record does not read so.
 bool ReadRegistryRecord(const std::string& text, unsigned long* offset, HKEY* root,
@@ -111,6 +138,9 @@ void CRollbackJournal::ReplayRecord(const Record& record) {
             break;
         case kMadeFolderRecord:
             Win32().RemoveDirectoryA(text.c_str() + 1);  // only when empty again
+            break;
+        case kMadeKeyRecord:
+            DeleteEmptyKey(text.c_str() + 1);
             break;
         case kCreatingRecord:
         case kCreatingKeyRecord:

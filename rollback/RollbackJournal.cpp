@@ -14,6 +14,7 @@
 //                                      one value of the key: saved at offset (1) or absent (0)
 //   "n" <path>                         a file the run made that no undo line removes
 //   "m" <path>                         a parent folder that mkdir's chain made
+//   "e" <key>                          a parent key that a value's key creation made
 //   "c" <path>                         the run is about to make a file or folder at path,
 //                                      where nothing stands: replay removes what is there
 //   "k" <key>                          the same for a registry key: replay deletes its tree
@@ -345,6 +346,11 @@ int CRollbackJournal::NothingThere() {
 
 void CRollbackJournal::NoteMadeFolder(const char* path) {
     AddPathRecord(kMadeFolderRecord, path);
+}
+
+void CRollbackJournal::NoteMadeKey(HKEY root, const char* subkey) {
+    const char* rootName = tolv::RootKeyName(root);
+    if (rootName) AddPathRecord(kMadeKeyRecord, (std::string(rootName) + '\\' + subkey).c_str());
 }
 
 int CRollbackJournal::Fail(DWORD error) {

@@ -114,6 +114,9 @@ public:
     // A parent folder that a folder chain made on the way to the folder of an undo line:
     // Replay removes it when it is empty.
     void NoteMadeFolder(const char* path);
+    // A parent key that the creation of root\subkey's child is about to make: Replay deletes
+    // it when it is empty. Noted topmost first, ahead of the creation.
+    void NoteMadeKey(HKEY root, const char* subkey);
     // The run succeeded: deletes the backup files and the journal file. Returns 1.
     int Commit();
     // The run failed: puts back every backup, newest first, ignoring failures, then deletes
