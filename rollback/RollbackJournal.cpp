@@ -224,6 +224,7 @@ void CRollbackJournal::StartAfresh() {
     undoLinesRan_ = false;
     committed_ = false;
     refusal_.clear();
+    restartNeeded_ = false;
     end_ = 0;
     replayedFrom_ = 0xFFFFFFFF;
 }
@@ -612,9 +613,23 @@ int CRollbackJournal::Commit() {
         if (separator == std::string::npos) continue;
         const std::string backup = record.text.substr(separator + 1);
         if (backup.empty()) continue;
-        MakeWritable(backup.c_str());
-        Win32().DeleteFileA(backup.c_str());
+        DeleteBackup(backup);
     }
     CloseFile();
     return 1;
+}
+
+void CRollbackJournal::DeleteBackup(const std::string& backup) {
+    MakeWritable(backup.c_str());
+    if (Win32().DeleteFileA(backup.c_str())) return;
+    const DWORD error = GetLastError();
+    // An old driver the system still has loaded could be moved aside, but not deleted.
+    if (IsInUseError(error) &&
+        Win32().MoveFileExA(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        RunNote("the backup %s is in use: deleted at the next restart", backup.c_str());
+        restartNeeded_ = true;
+        return;
+    }
+    if (error != ERROR_FILE_NOT_FOUND)
+        RunNote("could not delete the backup %s (error %lu)", backup.c_str(), error);
 }

@@ -117,8 +117,10 @@ public:
     // A parent key that the creation of root\subkey's child is about to make: Replay deletes
     // it when it is empty. Noted topmost first, ahead of the creation.
     void NoteMadeKey(HKEY root, const char* subkey);
-    // The run succeeded: deletes the backup files and the journal file. Returns 1.
+    // The run succeeded: deletes the backup files and the journal file. Returns 1. A backup
+    // in use is deleted at the next restart instead (RestartNeeded).
     int Commit();
+    bool RestartNeeded() const { return restartNeeded_; }
     // The run failed: puts back every backup, newest first, ignoring failures, then deletes
     // the journal file. Returns 1.
     int Replay();
@@ -176,6 +178,7 @@ private:
     // Whether an adopted record is one a run writes; else refusal_ says why.
     bool Accountable(const std::string& entry);
     bool Refuse(const std::string& reason);
+    void DeleteBackup(const std::string& backup);
 
     bool WasCreated(const std::string& entry) const;
 
@@ -197,4 +200,5 @@ private:
     DWORD replayedFrom_ = 0xFFFFFFFF;
     bool undoLinesRan_ = false;
     bool committed_ = false;
+    bool restartNeeded_ = false;
 };
