@@ -63,7 +63,8 @@ std::string JoinDirectory(const std::string& directory, const std::string& name)
     return last == ':' || last == '\\' || last == '/' ? directory + name : directory + "\\" + name;
 }
 
-// The program directory, then the shared directory, then the system's own search order.
+// The program directory, then the shared directory; never the system's own search order,
+// whose folders (the current one among them) anyone may put a module into.
 HMODULE LoadLanguageModule(const std::string& fileName) {
     for (const std::string* directory : {&gLanguage.programDirectory, &gLanguage.sharedDirectory}) {
         if (directory->empty()) continue;
@@ -71,7 +72,7 @@ HMODULE LoadLanguageModule(const std::string& fileName) {
         if (HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
             return module;
     }
-    return LoadLibraryExA(fileName.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return nullptr;
 }
 
 void ReleaseModule() {

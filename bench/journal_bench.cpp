@@ -1,7 +1,9 @@
 // What writing the rollback journal ahead of every change costs an installation: a file
 // that copies 100 new files and writes 1,000 registry values, run (and committed) with the
 // journal not written ahead, written ahead, and written ahead with every entry forced to
-// the disk. Prints the best and the median of several rounds of each; asserts nothing.
+// the disk; then the recovery at the program's start of that installation killed before its
+// commit, and a start with no journal to recover. Prints the best and the median of several
+// rounds of each; asserts nothing.
 //
 //   journal_bench.exe [rounds]     (default 7)
 #include <windows.h>
@@ -16,6 +18,8 @@
 
 #include "engine/ScriptEngine.h"
 #include "install/SilentInstallHost.h"
+#include "platform/Win32Calls.h"
+#include "rollback/Recovery.h"
 #include "rollback/RollbackJournal.h"
 
 namespace {
@@ -72,6 +76,45 @@ double InstallSeconds(const std::string& path, Mode mode) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+BOOL WINAPI KeepFile(LPCSTR) {
+    return FALSE;
+}
+
+// The installation left as a killed process leaves it: journal and backups in place, its
+// owner gone (the owner's id and start time cleared).
+void InstallAndDie(const std::string& path) {
+    CRollbackJournal::SetWriteAheadForBenchmark(Mode::kWritten);
+    std::string journal;
+    {
+        CScriptEngine engine;
+        CSilentInstallHost host;
+        engine.SetHost(&host);
+        engine.Load(path.c_str());
+        engine.AddScriptDirSource();
+        engine.StartJournal();
+        engine.CallProc("Install");
+        journal = engine.GetJournal().GetFileName();
+        tolv::Win32().DeleteFileA = KeepFile;
+    }
+    tolv::Win32().DeleteFileA = tolv::RealWin32().DeleteFileA;
+    std::fstream file(journal, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(8);
+    file.write(std::string(12, '\0').data(), 12);
+}
+
+double RecoverySeconds() {
+    CSilentInstallHost host;
+    const Clock::time_point start = Clock::now();
+    RecoverKilledRuns(host);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void PrintTimes(const char* name, std::vector<double>& times) {
+    std::sort(times.begin(), times.end());
+    std::printf("  %-24s best %7.1f ms  median %7.1f ms\n", name, times[0] * 1000,
+                times[times.size() / 2] * 1000);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,5 +145,26 @@ int main(int argc, char** argv) {
                     best * 1000, (best / times[0][0] - 1) * 100, median * 1000,
                     (median / times[0][times[0].size() / 2] - 1) * 100);
     }
+    std::vector<double> recoveries, idle;
+    try {
+        for (int round = 0; round < rounds; ++round) {
+            InstallAndDie(path);
+            recoveries.push_back(RecoverySeconds());
+            HKEY left = nullptr;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &left) == ERROR_SUCCESS ||
+                GetFileAttributesA((folder + "\\dst").c_str()) != INVALID_FILE_ATTRIBUTES) {
+                std::printf("the recovery left the installation in place\n");
+                RegCloseKey(left);
+                return 1;
+            }
+            idle.push_back(RecoverySeconds());
+        }
+    } catch (int code) {
+        std::printf("script error %d\n", code);
+        return 1;
+    }
+    std::printf("start of the program, %d rounds:\n", rounds);
+    PrintTimes("recovery of that run", recoveries);
+    PrintTimes("nothing to recover", idle);
     return 0;
 }

@@ -45,3 +45,9 @@ function(tolv_add_test name)
             ENVIRONMENT "LC_ALL=${locale};WINEPREFIX=${TOLV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
     endforeach()
 endfunction()
+
+# Tests that start tolvarin.exe, or kill runs whose journals stay in the machine's journal
+# folder, hold this lock: a start recovers every killed run it finds there.
+function(tolv_uses_machine_journal name)
+    set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK machine_journal_folder)
+endfunction()

@@ -28,6 +28,8 @@ void CScriptEngine::CommitJournal() {
     if (host_) host_->EndRun();
     GetRollbackScript().Clear();
     GetJournal().Commit();
+    // An old file still in use is deleted at the next restart, as copy's own work would be.
+    if (GetJournal().RestartNeeded()) SetVar("needReboot", "1");
 }
 
 void CScriptEngine::AddUndoLine(const char* text) {

@@ -63,10 +63,30 @@ int RegDel(CScriptEngine& engine, char* args) {
     return 1;
 }
 
+// False when the journal could not keep them: the key must not be made.
+bool NoteMissingParents(CRollbackJournal& journal, HKEY root, const std::string& subkey) {
+    if (!journal.IsActive() || tolv::RegKeyExists(root, subkey.c_str())) return true;
+    bool missing = false;
+    for (size_t at = subkey.find('\\'); at != std::string::npos; at = subkey.find('\\', at + 1)) {
+        const std::string parent = subkey.substr(0, at);
+        if (parent.empty() || parent.back() == '\\') continue;
+        // Below a missing key every key is missing.
+        missing = missing || !tolv::RegKeyExists(root, parent.c_str());
+        if (!missing) continue;
+        journal.NoteMadeKey(root, parent.c_str());
+        if (journal.GetBackupError()) return false;
+    }
+    return true;
+}
+
 // regSZ and regDW: one routine, the value written as text or as a DWORD.
 int WriteValue(CScriptEngine& engine, const char* rootName, const char* subkey,
                const char* valueName, DWORD type, const BYTE* data, DWORD size) {
     const HKEY root = RequireRoot(rootName, subkey);
+    // Parent keys the create call is about to make, topmost first: a rollback deletes them
+    // again once they are empty. The saved uninstaller's undo line leaves them (by then
+    // another product may keep keys there).
+    if (!NoteMissingParents(engine.GetJournal(), root, subkey)) return 0;
     // A key the write is about to make is noted first: a run killed before its undo line
     // is recorded loses it all the same.
     engine.GetJournal().NoteCreatingKey(root, subkey);
@@ -90,7 +110,6 @@ int WriteValue(CScriptEngine& engine, const char* rootName, const char* subkey,
     } else {
         engine.GetJournal().NoteCreatedKey(root, subkey);
     }
-    // A created key goes as a whole on rollback; parent keys the create call made stay.
     engine.AddUndoLine(undo.c_str());
     return Win32().RegSetValueExA(key.Get(), valueName, 0, type, data, size) == ERROR_SUCCESS ? 1
                                                                                               : 0;

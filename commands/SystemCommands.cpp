@@ -316,8 +316,8 @@ bool CreateShellLink(CComSession& com, const std::string& path, const char* targ
 }
 
 // shortcut link, target[, arguments]: a link path without an extension gets ".lnk". The
-// undo line is a del of the saved path as it stands, without quotes. A link that cannot be
-// made gives 0 and is reported nowhere; an existing link of that name is overwritten.
+// undo line is a del of the saved path, quoted. A link that cannot be made gives 0 and is
+// reported nowhere; an existing link of that name is overwritten after a copy is kept.
 int ShortcutCommand(CScriptEngine& engine, char* args) {
     const char* link = nullptr;
     const char* target = nullptr;
@@ -325,16 +325,63 @@ int ShortcutCommand(CScriptEngine& engine, char* args) {
     ParseArgs(engine, args, nullptr, "ssS", &link, &target, &arguments);
     std::string path = link;
     tolv::AddDefaultExtension(path, ".lnk");
-    engine.GetJournal().NoteCreating(path.c_str());
-    if (engine.GetJournal().GetBackupError()) return 0;
+    // A link that is there already is the user's: a copy of it comes back when the undo
+    // line has deleted the new one. It stays in place, so a save that fails keeps it.
+    CRollbackJournal& journal = engine.GetJournal();
+    if (tolv::FileExists(path.c_str())) {
+        journal.KeepFile(path.c_str());
+    } else {
+        journal.NoteCreating(path.c_str());
+    }
+    if (journal.GetBackupError()) return 0;
     if (!CreateShellLink(engine.GetComSession(), path, target, arguments)) return 0;
-    engine.AddUndoLine(("  del " + path).c_str());
+    engine.AddUndoLine(("  del " + tolv::QuoteForScript(path)).c_str());
     return 1;
 }
 
-// run commandLine[, options]: starts the program the command line names (searched for as
-// CreateProcessA does) and, unless the options hold d, waits for its end; exeReturned is 0
-// until then and the exit code after. 1 when it started; a start that fails is reported.
+// The program a command line names: its first word, in quotes or up to the first blank, as
+// written. Windows' own reading would try "C:\Program.exe" for an unquoted
+// "C:\Program Files\tool.exe" and look in the current folder first: both run whatever
+// anyone put there, elevated. A path must be a full one; a bare name is looked for in the
+// system folders only (".exe" added when it has no extension). Empty, with the Windows
+// error, when there is no such program.
+std::string ProgramToStart(const std::string& commandLine) {
+    const size_t start = commandLine.find_first_not_of(" \t");
+    std::string name;
+    if (start != std::string::npos && commandLine[start] == '"') {
+        name = commandLine.substr(start + 1, commandLine.find('"', start + 1) - start - 1);
+    } else if (start != std::string::npos) {
+        name = commandLine.substr(start, commandLine.find_first_of(" \t", start) - start);
+    }
+    if (name.find_first_of("\\/:") != std::string::npos) {
+        const bool full =
+            (name.size() > 2 && name[1] == ':' && (name[2] == '\\' || name[2] == '/')) ||
+            name.compare(0, 2, "\\\\") == 0;
+        if (!full) {
+            SetLastError(ERROR_BAD_PATHNAME);
+            return std::string();
+        }
+        if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            SetLastError(ERROR_FILE_NOT_FOUND);  // as Windows reports a program not found
+            return std::string();
+        }
+        return name;
+    }
+    char system[MAX_PATH] = "", windows[MAX_PATH] = "", found[MAX_PATH] = "";
+    GetSystemDirectoryA(system, MAX_PATH);
+    GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    const std::string folders = std::string(system) + ";" + windows;
+    if (name.empty() ||
+        !SearchPathA(folders.c_str(), name.c_str(), ".exe", MAX_PATH, found, nullptr)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return std::string();
+    }
+    return found;
+}
+
+// run commandLine[, options]: starts the program the command line names (ProgramToStart)
+// and, unless the options hold d, waits for its end; exeReturned is 0 until then and the
+// exit code after. 1 when it started; a start that fails is reported.
 int RunCommand(CScriptEngine& engine, char* args) {
     const tolv::RawArguments raw(args);
     const char* commandArg = nullptr;
@@ -346,13 +393,15 @@ int RunCommand(CScriptEngine& engine, char* args) {
     const std::string options = optionsArg ? optionsArg : "";
     engine.SetVarInt(kExeReturned, 0);
 
+    const std::string program = ProgramToStart(commandLine);
+    if (program.empty()) return ReportWinError(engine, commandLine.c_str());
     std::vector<char> writable(commandLine.begin(), commandLine.end());
     writable.push_back('\0');
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &started)) {
+    if (!CreateProcessA(program.c_str(), writable.data(), nullptr, nullptr, FALSE,
+                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &started)) {
         return ReportWinError(engine, commandLine.c_str());
     }
     const tolv::FileHandle process(started.hProcess);

@@ -10,7 +10,9 @@ namespace {
 
 // Held by the process that opened the library in exclusive mode. A mutex rather than a file
 // lock: the system releases it when the process ends, however it ends.
-constexpr char kExclusiveMutexName[] = "Obrix.Plixa.DeviceLibrary.Exclusive";
+// In the global namespace: a run in another logon session (another user, a service) is
+// excluded as well.
+constexpr char kExclusiveMutexName[] = "Global\\Obrix.Plixa.DeviceLibrary.Exclusive";
 
 // Argument sizes that make up the i686 __stdcall names of the driver exports.
 constexpr int kInitArgumentBytes = 4;
@@ -27,15 +29,21 @@ bool IsAbsolutePath(const char* path) {
 }
 
 // Loads a driver module without the system's error boxes, which would block an unattended
-// run. An absolute path also lets the driver find the modules it needs beside itself.
+// run. Only a full path is loaded: a bare or drive-relative name would be searched for in
+// folders (the current one among them) where anyone may put a module of that name, and the
+// program loads drivers elevated. The driver finds the modules it needs beside itself.
 Module LoadDriver(const char* path) {
-    if (!*path) return Module();
+    if (!*path || !IsAbsolutePath(path)) return Module();
     DWORD oldMode = 0;
     SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
-    Module module(
-        LoadLibraryExA(path, nullptr, IsAbsolutePath(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0));
+    Module module(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     SetThreadErrorMode(oldMode, nullptr);
     return module;
+}
+
+// Why a driver module did not load.
+int DriverError(const char* path) {
+    return *path && !IsAbsolutePath(path) ? PX_ERR_DRIVER_PATH : PX_ERR_DRIVER_NOT_FOUND;
 }
 
 // A driver export by its plain name, or by its i686 __stdcall name for a driver built
@@ -187,7 +195,7 @@ int Library::StartDevice(Device& device) {
     if (device.driver) return PX_OK;
     if (device.startupType == PX_STARTUP_DISABLED) return PX_ERR_DEVICE_DISABLED;
     Module driver = LoadDriver(device.driverDll);
-    if (!driver) return device.status = PX_ERR_DRIVER_NOT_FOUND;
+    if (!driver) return device.status = DriverError(device.driverDll);
     if (auto init = FindExport<PxdInitFn>(driver.Get(), "pxdInit", kInitArgumentBytes)) {
         if (CallDriver(init, device.name) != 0) return device.status = PX_ERR_DRIVER_INIT_FAILED;
     }
@@ -245,7 +253,7 @@ int Library::Extended(const char* name, unsigned code, void* ownerWindow, int* o
         *out = fn != nullptr;
         return PX_OK;
     }
-    if (!driver) return PX_ERR_DRIVER_NOT_FOUND;
+    if (!driver) return DriverError(device->driverDll);
     if (!fn) return PX_ERR_NOT_SUPPORTED;
     int restartNeeded = 0;
     int rc = CallDriver(fn, device->name, ownerWindow, &restartNeeded);

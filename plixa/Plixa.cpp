@@ -70,6 +70,7 @@ const ErrorText kErrorTexts[] = {
     {PX_ERR_BUSY, "The Device library is busy with a driver call."},
     {PX_ERR_OUT_OF_MEMORY, "Not enough memory."},
     {PX_ERR_SYSTEM, "A Windows function failed in the Device library."},
+    {PX_ERR_DRIVER_PATH, "The device's driver module is not named by its full path."},
 };
 
 // Callers pass buffers of 256 bytes.

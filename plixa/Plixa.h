@@ -67,7 +67,8 @@ enum {
     PX_ERR_ALREADY_INITIALIZED = 111,  // pxInitLibrary was called twice
     PX_ERR_BUSY = 112,                 // called from inside a driver function
     PX_ERR_OUT_OF_MEMORY = 113,
-    PX_ERR_SYSTEM = 114,  // a Windows call failed
+    PX_ERR_SYSTEM = 114,       // a Windows call failed
+    PX_ERR_DRIVER_PATH = 115,  // DriverDll is no full path: the driver is not looked for
 };
 
 // Opens the library and builds the device list, then starts every Automatic device (a

@@ -7,29 +7,58 @@
 
 #include "engine/RunObserver.h"
 #include "engine/ScriptEngine.h"
+#include "engine/TextCase.h"
 #include "platform/PathHelpers.h"
+#include "rollback/JournalFolder.h"
+#include "rollback/JournalFormat.h"
 #include "rollback/RollbackJournal.h"
 #include "rollback/RollbackScript.h"
 
 namespace {
 
-// The files of the temporary directory with the prefix (the journal's "kbx", or "ktx" of the
-// files copy stages for the next restart): journals (only they start with the journal's
-// header), backups, staged files, and empty files that hold a name.
-void ListRunFiles(const char* prefix, std::vector<std::string>* files,
+// The files of folder (with its trailing backslash) with the prefix (the journal's "kbx", or
+// "ktx" of the files copy stages for the next restart): journals (only they start with the
+// journal's header), backups, staged files, and empty files that hold a name.
+void ListRunFiles(const std::string& folder, const char* prefix, std::vector<std::string>* files,
                   std::vector<std::string>* empty) {
-    char temp[tolv::kNarrowPathBufferSize] = "";
-    const DWORD length = GetTempPathA(tolv::kNarrowPathBufferSize, temp);
-    if (length == 0 || length >= tolv::kNarrowPathBufferSize) return;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((temp + std::string(prefix) + "*.tmp").c_str(), &found);
+    HANDLE search = FindFirstFileA((folder + prefix + "*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const bool isEmpty = found.nFileSizeLow == 0 && found.nFileSizeHigh == 0;
-        (isEmpty ? empty : files)->push_back(std::string(temp) + found.cFileName);
+        (isEmpty ? empty : files)->push_back(folder + found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
+}
+
+std::string TempFolder() {
+    char temp[tolv::kNarrowPathBufferSize] = "";
+    const DWORD length = GetTempPathA(tolv::kNarrowPathBufferSize, temp);
+    return length == 0 || length >= tolv::kNarrowPathBufferSize ? std::string() : temp;
+}
+
+std::string SystemTempFolder() {
+    char windows[tolv::kNarrowPathBufferSize] = "";
+    const UINT length = GetSystemWindowsDirectoryA(windows, tolv::kNarrowPathBufferSize);
+    return length == 0 || length >= tolv::kNarrowPathBufferSize ? std::string()
+                                                                : std::string(windows) + "\\Temp\\";
+}
+
+// Journals where every user may write (where journals lay once) are never taken back: each
+// is named in the log, and left as it is.
+void RefuseStrayJournals() {
+    const std::string folders[] = {TempFolder(), SystemTempFolder()};
+    for (size_t i = 0; i < 2; ++i) {
+        if (folders[i].empty() || (i == 1 && EqualsNoCase(folders[0], folders[1]))) continue;
+        std::vector<std::string> files, empty;
+        ListRunFiles(folders[i], "kbx", &files, &empty);
+        for (const std::string& path : files) {
+            if (tolv::journal::IsJournalFile(path))
+                RunNote("refused the journal %s: journals are taken back only from their folder",
+                        path.c_str());
+        }
+    }
 }
 
 // A journal is held open, unshared, for as long as its run goes on.
@@ -45,7 +74,11 @@ bool RecoverRun(CInstallHost& host, const std::string& path) {
     engine.SetHost(&host);
     CRollbackJournal& journal = engine.GetJournal();
     CRollbackJournal::KeptScript kept;
-    if (!journal.Adopt(path, &kept)) return false;
+    if (!journal.Adopt(path, &kept)) {
+        if (!journal.GetRefusal().empty())
+            RunNote("refused the journal %s: %s", path.c_str(), journal.GetRefusal().c_str());
+        return false;
+    }
     if (journal.WasCommitted()) {
         journal.Commit();
         return false;
@@ -66,8 +99,11 @@ bool RecoverRun(CInstallHost& host, const std::string& path) {
     }
     try {
         engine.RollBack();
-    } catch (...) {
-        // An undo line failed: the backups have been put back all the same.
+    } catch (int code) {
+        RunNote(
+            "an undo line of that run failed with script error %d; its backups were put "
+            "back all the same",
+            code);
     }
     return true;
 }
@@ -75,9 +111,14 @@ bool RecoverRun(CInstallHost& host, const std::string& path) {
 }  // namespace
 
 int RecoverKilledRuns(CInstallHost& host) {
+    RefuseStrayJournals();
+    std::string reason;
+    const std::string folder = tolv::FindJournalFolder(&reason);
+    if (!reason.empty()) RunNote("no killed run is taken back: %s", reason.c_str());
+    if (folder.empty()) return 0;
     std::vector<std::string> files, empty, staged;
-    ListRunFiles("kbx", &files, &empty);
-    ListRunFiles("ktx", &staged, &empty);
+    ListRunFiles(folder + "\\", "kbx", &files, &empty);
+    ListRunFiles(TempFolder(), "ktx", &staged, &empty);
     int recovered = 0;
     bool runGoesOn = false;
     for (const std::string& path : files) {
@@ -88,7 +129,10 @@ int RecoverKilledRuns(CInstallHost& host) {
                 runGoesOn = true;
             }
         } catch (...) {
-            // Out of memory for one journal: the next start tries again.
+            RunNote(
+                "the journal %s could not be taken back now (out of memory); the next "
+                "start tries again",
+                path.c_str());
             runGoesOn = true;
         }
     }

@@ -1,4 +1,6 @@
-// The rollback journal.
+// The rollback journal: what it holds, its file, and the writing of that file ahead of every
+// change. Replay lives in JournalReplay.cpp; what the recovery of a killed run accepts of a
+// journal file, in JournalAdopt.cpp; the layout's constants, in JournalFormat.h.
 //
 // WHAT IT HOLDS
 //
@@ -12,6 +14,7 @@
 //                                      one value of the key: saved at offset (1) or absent (0)
 //   "n" <path>                         a file the run made that no undo line removes
 //   "m" <path>                         a parent folder that mkdir's chain made
+//   "e" <key>                          a parent key that a value's key creation made
 //   "c" <path>                         the run is about to make a file or folder at path,
 //                                      where nothing stands: replay removes what is there
 //   "k" <key>                          the same for a registry key: replay deletes its tree
@@ -24,8 +27,8 @@
 //
 // THE FILES
 //
-// Backup files and the journal file lie in the system's temporary directory under unique
-// names with the prefix "kbx" (GetTempFileNameA). The journal file is written ahead: every
+// Backup files and the journal file lie in the journal folder under unique names with the
+// prefix "kbx" (GetTempFileNameA). The journal file is written ahead: every
 // record, and everything a rollback needs beside the records, is in it before the change it
 // protects is made, so that a run whose process was killed can be taken back by the next
 // start of the program (Adopt). It is opened without sharing, and deleted by Commit, Replay
@@ -43,6 +46,8 @@
 //     "p" <lines>    a procedure copied after the rollback procedure, lines split by LF
 //     "R"            the rollback's undo lines have run: only the records remain to replay
 //     "C"            the run was committed: a journal left with it is deleted, not replayed
+//     "D" <offset>   the records whose entries start at offset (32 bits) or later have been
+//                    replayed: a replay started again goes on with the older ones
 //     "w" <as "v">   a value saved ahead of a change whose undo line takes it back: replayed
 //                    as a "v" record unless that undo line is the next entry
 //
@@ -51,6 +56,21 @@
 // past the end of the file, which only a process killed while writing leaves. A file record
 // without its "+" or "-" was being backed up when the process died: its backup is put back
 // only when the file is gone from its path (the move had finished), else it is deleted.
+//
+// TRUST
+//
+// The next start runs a killed run's undo lines and puts its backups back as administrator,
+// so a journal is an order to the machine: it must come from a run of this program. Hence:
+// T1. Journals and backups live only in the journal folder, which only Administrators and
+//     SYSTEM can write; a folder found otherwise is refused and nothing in it is read or
+//     written (JournalFolder.h).
+// T2. Recovery reads journals only there; one left anywhere else is named in the log and
+//     left alone (Recovery.cpp).
+// T3. Adopt accepts a file only as a whole, before it touches anything: each entry one a
+//     run writes, each backup a "kbx" file of the journal folder itself (JournalAdopt.cpp).
+//     Everything else a journal names (paths, keys, undo lines) was written by an
+//     administrator's run and is what that run changed.
+// T4. The folder is the machine's: any account's start takes back any killed run.
 //
 // STATES AND TRANSITIONS
 //
@@ -100,9 +120,19 @@
 //    entry, before the change it protects is made, and each undo line as soon as it is
 //    recorded. So at any instant the file alone takes the run back (Adopt, then the undo
 //    lines and Replay) to the state a rollback of the live process would give. Commit
-//    deletes the journal file before the backups: a process killed during Commit leaves
-//    spare backups, never a committed run to be undone. The entries reach the system with
+//    marks the journal committed before it deletes a backup: a process killed during
+//    Commit leaves a run the next start commits, never one to be undone (and when the mark
+//    cannot be written, the journal goes first). The entries reach the system with
 //    each write, which a killed process cannot undo; they are not forced to the disk.
+//
+// 10. Replay can be killed at any instant and started again, any number of times, with
+//    the same end state: after each record it appends its "D" entry, so a replay of the adopted
+//    file skips what was replayed (a "c" note replayed twice would delete the original its
+//    older file record put back); a record cut short is replayed again, which each kind
+//    bears (a backup moved back is gone, a deletion finds nothing, a restore writes the same
+//    again). Adopt cuts a half-written last entry off first, so what it appends is read.
+//    Backups are deleted only by Commit, while its journal is marked committed, or moved
+//    back by Replay: none goes while a journal that needs it can still be replayed.
 //
 // Every Win32 call goes through the Win32() table, so tests can fail the n-th call of a
 // backup or a replay and check guarantees 3 and 4 still hold.
@@ -112,142 +142,22 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/PathHelpers.h"
-#include "engine/TextCase.h"
-#include "platform/Win32Calls.h"
 #include "engine/RunObserver.h"
+#include "engine/TextCase.h"
+#include "platform/PathHelpers.h"
+#include "platform/Win32Calls.h"
+#include "rollback/JournalFolder.h"
+#include "rollback/JournalFormat.h"
 #include "rollback/RegistryStream.h"
 
 using tolv::Win32;
+using namespace tolv::journal;
 
 namespace {
 
-constexpr char kSeparator = '\x01';
-constexpr char kFileRecord = 'f';
-constexpr char kDirectoryRecord = 'd';
-constexpr char kRegistryRecord = 'r';
-constexpr char kValueRecord = 'v';
-constexpr char kTemporaryRecord = 'n';
-constexpr char kMadeFolderRecord = 'm';
-constexpr char kCreatingRecord = 'c';
-constexpr char kCreatingKeyRecord = 'k';
-// Entries of the journal file that are no records.
-constexpr char kBlockEntry = 'B';
-constexpr char kBackupDone = '+';
-constexpr char kBackupFailed = '-';
-constexpr char kUndoLineEntry = 'u';
-constexpr char kProcedureEntry = 'p';
-constexpr char kUndoLinesRanEntry = 'R';
-constexpr char kValueAheadEntry = 'w';
-constexpr char kCommittedEntry = 'C';
-constexpr char kMagic[] = "TOLVJRN1";
-constexpr size_t kMagicSize = 8;
-constexpr size_t kHeaderSize = kMagicSize + 4 + 8;
-constexpr DWORD kUnfinishedSize = 0xFFFFFFFF;
 // Written to the system at once, which a killed process cannot undo; forcing every entry to
 // the disk as well would cost an installation several times its time (see bench/).
 CRollbackJournal::WriteAhead gWriteAhead = CRollbackJournal::WriteAhead::kWritten;
-// Larger than any value the journal saves (a shared count, a list of restart-time work).
-constexpr DWORD kMaxSavedValueSize = 16u << 20;
-
-// A record as the installation log shows it: what is brought back, and from where.
-std::string ReadableRecord(const std::string& text) {
-    const size_t separator = text.find(kSeparator);
-    if (separator == std::string::npos) return text.substr(1);
-    if (text[0] == kRegistryRecord) return "registry key " + text.substr(separator + 1);
-    return text.substr(1, separator - 1) + " from " + text.substr(separator + 1);
-}
-
-std::string LowerHex(unsigned long value) {
-    char digits[16];
-    int n = 0;
-    do {
-        digits[n++] = "0123456789abcdef"[value & 0xF];
-        value >>= 4;
-    } while (value != 0);
-    std::string out;
-    while (n > 0) out += digits[--n];
-    return out;
-}
-
-// Clears the read-only attribute of a file that is to be deleted or replaced: a backup keeps
-// the attributes of the file it saved, and Windows refuses to delete or replace a read-only
-// file.
-void MakeWritable(const char* path) {
-    const DWORD attributes = Win32().GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        Win32().SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-}
-
-bool IsInUseError(DWORD error) {
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-}
-
-void PutNumber(std::string& out, DWORD value) {
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-DWORD NumberAt(const std::string& in, size_t at) {
-    DWORD value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(in[at + i]);
-    return value;
-}
-
-bool Exists(const std::string& path) {
-    return Win32().GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Whether the process that wrote a journal still runs: the same id with the same creation
-// time, since ids are given out again.
-bool OwnerRuns(DWORD id, const FILETIME& created) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
-    if (!process) return false;
-    DWORD code = 0;
-    FILETIME start{}, exit{}, kernel{}, user{};
-    const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
-                      GetProcessTimes(process, &start, &exit, &kernel, &user) &&
-                      CompareFileTime(&start, &created) == 0;
-    CloseHandle(process);
-    return runs;
-}
-
-// Deletes root\subkey with everything below it.
-void DeleteKeyTree(HKEY root, const std::string& subkey) {
-    std::vector<std::string> children;
-    {
-        tolv::RegKey key;
-        if (Win32().RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, key.Put()) !=
-            ERROR_SUCCESS) {
-            return;
-        }
-        char name[256];
-        DWORD size = sizeof name;
-        for (DWORD i = 0; Win32().RegEnumKeyExA(key.Get(), i, name, &size, nullptr, nullptr,
-                                                nullptr, nullptr) == ERROR_SUCCESS;
-             ++i, size = sizeof name) {
-            children.push_back(name);
-        }
-    }
-    for (const std::string& child : children) DeleteKeyTree(root, subkey + '\\' + child);
-    Win32().RegDeleteKeyA(root, subkey.c_str());
-}
-
-// The parts of an "r" or "v" record: the offset of its saved block in the journal file, the
-// root key, and the text from the subkey on. False when the record does not read so.
-bool ReadRegistryRecord(const std::string& text, unsigned long* offset, HKEY* root,
-                        const char** subkey) {
-    if (text.size() < 3) return false;
-    const char* digits = text.c_str() + 2;
-    char* end = nullptr;
-    *offset = std::strtoul(digits, &end, 16);
-    if (end == digits || *end != kSeparator) return false;
-    const char* key = end + 1;
-    const char* backslash = std::strchr(key, '\\');
-    if (!backslash) return false;
-    *root = tolv::RootKeyFromName(std::string_view(key, static_cast<size_t>(backslash - key)));
-    *subkey = backslash + 1;
-    return *root != nullptr;
-}
 
 }  // namespace
 
@@ -269,7 +179,8 @@ void CRollbackJournal::CloseFile() {
     if (!fileName_.empty()) Win32().DeleteFileA(fileName_.c_str());
 }
 
-bool CRollbackJournal::Append(const std::string& entry) {
+bool CRollbackJournal::Append(const std::string& entry, DWORD* at) {
+    if (at) *at = 0;
     if (!file_ || writeFailed_) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
@@ -288,16 +199,19 @@ bool CRollbackJournal::Append(const std::string& entry) {
         if (GetLastError() == 0) SetLastError(ERROR_WRITE_FAULT);
         return false;
     }
+    if (at) *at = end_;
+    end_ += static_cast<DWORD>(bytes.size());
     if (gWriteAhead == WriteAhead::kFlushed) FlushFileBuffers(file_.Get());
     return true;
 }
 
 bool CRollbackJournal::AddRecord(std::string text, bool movedAside) {
-    if (!Append(text)) {
+    DWORD at = 0;
+    if (!Append(text, &at)) {
         Fail(GetLastError());
         return false;
     }
-    records_.push_back(Record{std::move(text), movedAside});
+    records_.push_back(Record{std::move(text), movedAside, at});
     return true;
 }
 
@@ -309,6 +223,10 @@ void CRollbackJournal::StartAfresh() {
     writeFailed_ = false;
     undoLinesRan_ = false;
     committed_ = false;
+    refusal_.clear();
+    restartNeeded_ = false;
+    end_ = 0;
+    replayedFrom_ = 0xFFFFFFFF;
 }
 
 void CRollbackJournal::Open() {
@@ -316,15 +234,14 @@ void CRollbackJournal::Open() {
     StartAfresh();
     active_ = true;
 
-    char buffer[tolv::kNarrowPathBufferSize] = "";
-    const DWORD length = Win32().GetTempPathA(tolv::kNarrowPathBufferSize, buffer);
-    tempDirectory_ = length > 0 && length < tolv::kNarrowPathBufferSize ? buffer : "";
+    std::string reason;
+    folder_ = tolv::OpenJournalFolder(&reason);
+    if (folder_.empty()) RunNote("no journal: %s", reason.c_str());
 
-    // Without a temporary directory nothing is made: GetTempFileNameA would fall back on
-    // the current directory.
+    // Without the journal folder nothing is made: GetTempFileNameA would fall back on the
+    // current directory.
     char name[tolv::kNarrowPathBufferSize] = "";
-    if (tempDirectory_.empty() ||
-        !Win32().GetTempFileNameA(tempDirectory_.c_str(), "kbx", 0, name)) {
+    if (folder_.empty() || !Win32().GetTempFileNameA(folder_.c_str(), "kbx", 0, name)) {
         name[0] = '\0';
     }
     fileName_ = name;
@@ -349,104 +266,7 @@ void CRollbackJournal::Open() {
         written != header.size()) {
         CloseFile();
     }
-}
-
-bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
-    StartAfresh();
-    // Opened without sharing: the journal of a run that goes on is open in its process.
-    tolv::FileHandle file(Win32().CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                              nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return false;
-    const DWORD size = Win32().GetFileSize(file.Get(), nullptr);
-    if (size == INVALID_FILE_SIZE || size < kHeaderSize || size > (256u << 20)) return false;
-    std::string content(size, '\0');
-    DWORD read = 0;
-    if (!Win32().ReadFile(file.Get(), &content[0], size, &read, nullptr) || read != size ||
-        content.compare(0, kMagicSize, kMagic) != 0) {
-        return false;
-    }
-    const FILETIME created = {NumberAt(content, kMagicSize + 4), NumberAt(content, kMagicSize + 8)};
-    ownerId_ = NumberAt(content, kMagicSize);
-    if (OwnerRuns(ownerId_, created)) return false;
-    fileName_ = path;
-    tolv::SplitPath(path, &tempDirectory_, nullptr);
-    file_ = std::move(file);
-    ReadEntries(content, script);
-    return true;
-}
-
-void CRollbackJournal::ReadEntries(const std::string& content, KeptScript* script) {
-    int unsettled = -1;  // the file record whose "+" or "-" has not come yet
-    int ahead = -1;      // a value saved ahead of a change whose undo line has not come yet
-    for (size_t at = kHeaderSize; at + 4 <= content.size();) {
-        const DWORD size = NumberAt(content, at);
-        if (size == kUnfinishedSize || size > content.size() - at - 4) break;
-        std::string entry = content.substr(at + 4, size);
-        at += 4 + size;
-        if (entry.empty()) continue;
-        switch (entry[0]) {
-            case kBlockEntry:
-                break;
-            case kBackupDone:
-            case kBackupFailed:
-                if (unsettled >= 0) records_[unsettled].movedAside = entry[0] == kBackupDone;
-                unsettled = -1;
-                break;
-            case kUndoLineEntry:
-                // The undo line that follows a value saved ahead takes its change back.
-                if (ahead >= 0) records_.erase(records_.begin() + ahead);
-                ahead = -1;
-                script->undoLines.push_back(entry.substr(1));
-                break;
-            case kValueAheadEntry:
-                ahead = static_cast<int>(records_.size());
-                records_.push_back(Record{kValueRecord + entry.substr(1), false});
-                break;
-            case kProcedureEntry: {
-                std::vector<std::string> lines;
-                for (size_t from = 1;;) {
-                    const size_t end = entry.find('\n', from);
-                    lines.push_back(entry.substr(from, end - from));
-                    if (end == std::string::npos) break;
-                    from = end + 1;
-                }
-                script->procedures.push_back(std::move(lines));
-                break;
-            }
-            case kUndoLinesRanEntry:
-                undoLinesRan_ = true;
-                break;
-            case kCommittedEntry:
-                committed_ = true;
-                break;
-            default:
-                if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
-                unsettled = -1;
-                ahead = -1;
-                if (entry[0] == kFileRecord) unsettled = static_cast<int>(records_.size());
-                if (entry[0] == kCreatingRecord) created_.push_back(kFileRecord + entry.substr(1));
-                if (entry[0] == kCreatingKeyRecord)
-                    created_.push_back(kRegistryRecord + entry.substr(1));
-                records_.push_back(Record{std::move(entry), false});
-                break;
-        }
-    }
-    if (unsettled >= 0) SettleUnfinishedBackup(records_[unsettled]);
-}
-
-void CRollbackJournal::SettleUnfinishedBackup(Record& record) {
-    const size_t separator = record.text.find(kSeparator);
-    if (separator == std::string::npos || separator + 1 == record.text.size()) return;
-    const std::string path = record.text.substr(1, separator - 1);
-    const std::string backup = record.text.substr(separator + 1);
-    const bool backupThere = Exists(backup);
-    // The move had finished when the file is gone from its path; anything else at the
-    // backup name is an empty name holder or a copy cut short, and the file is in place.
-    record.movedAside = backupThere && !Exists(path);
-    if (backupThere && !record.movedAside) {
-        MakeWritable(backup.c_str());
-        Win32().DeleteFileA(backup.c_str());
-    }
+    end_ = static_cast<DWORD>(header.size());
 }
 
 bool CRollbackJournal::WasCreated(const std::string& entry) const {
@@ -529,6 +349,11 @@ void CRollbackJournal::NoteMadeFolder(const char* path) {
     AddPathRecord(kMadeFolderRecord, path);
 }
 
+void CRollbackJournal::NoteMadeKey(HKEY root, const char* subkey) {
+    const char* rootName = tolv::RootKeyName(root);
+    if (rootName) AddPathRecord(kMadeKeyRecord, (std::string(rootName) + '\\' + subkey).c_str());
+}
+
 int CRollbackJournal::Fail(DWORD error) {
     backupError_ = error != 0 ? error : ERROR_GEN_FAILURE;
     return 0;
@@ -536,11 +361,11 @@ int CRollbackJournal::Fail(DWORD error) {
 
 std::string CRollbackJournal::NewBackupName() {
     char backup[tolv::kNarrowPathBufferSize] = "";
-    if (tempDirectory_.empty()) {
+    if (folder_.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return std::string();
     }
-    if (!Win32().GetTempFileNameA(tempDirectory_.c_str(), "kbx", 0, backup)) return std::string();
+    if (!Win32().GetTempFileNameA(folder_.c_str(), "kbx", 0, backup)) return std::string();
     return backup;
 }
 
@@ -642,8 +467,9 @@ void CRollbackJournal::AddPathRecord(char kind, const char* path) {
     // Kept in the list even when the journal file refuses it: a rollback of this process
     // still needs it. The backup error tells the caller that a killed run would not.
     std::string text = std::string(1, kind) + path;
-    if (!Append(text)) Fail(GetLastError());
-    records_.push_back(Record{std::move(text), false});
+    DWORD at = 0;
+    if (!Append(text, &at)) Fail(GetLastError());
+    records_.push_back(Record{std::move(text), false, at});
 }
 
 int CRollbackJournal::BackupRegistryValue(HKEY root, const char* subkey, const char* name) {
@@ -770,176 +596,40 @@ bool CRollbackJournal::FinishBlock(DWORD start) {
         writeFailed_ = true;
         return false;
     }
+    end_ = end;
     return true;
 }
 
 int CRollbackJournal::Commit() {
     active_ = false;
-    // The journal goes first, marked committed in case it cannot be deleted: no start of
-    // the program takes this run back, and a process killed now leaves spare backups
-    // rather than a half-undone installation.
-    Append(std::string(1, kCommittedEntry));
-    CloseFile();
+    // Marked committed, no start of the program takes this run back: it deletes the backups
+    // that are left, and then the journal. Unmarked (the write failed), the journal goes
+    // first: a process killed then leaves spare backups rather than a half-undone run.
+    const bool marked = Append(std::string(1, kCommittedEntry));
+    if (!marked) CloseFile();
     for (const Record& record : records_) {
         if (record.text.empty() || record.text[0] != kFileRecord || !record.movedAside) continue;
         const size_t separator = record.text.find(kSeparator);
         if (separator == std::string::npos) continue;
         const std::string backup = record.text.substr(separator + 1);
         if (backup.empty()) continue;
-        MakeWritable(backup.c_str());
-        Win32().DeleteFileA(backup.c_str());
-    }
-    return 1;
-}
-
-int CRollbackJournal::Replay() {
-    active_ = false;
-    for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
-        if (g_runObserver && !it->text.empty())
-            RunNote("restore %s", ReadableRecord(it->text).c_str());
-        try {
-            ReplayRecord(*it);
-        } catch (...) {
-            // Out of memory for one record must not cost the others theirs.
-        }
+        DeleteBackup(backup);
     }
     CloseFile();
     return 1;
 }
 
-void CRollbackJournal::ReplayRecord(const Record& record) {
-    const std::string& text = record.text;
-    if (text.empty()) return;
-    switch (text[0]) {
-        case kFileRecord:
-            ReplayFile(record);
-            break;
-        case kDirectoryRecord:
-            tolv::CreateDirectoryChain(text.c_str() + 1);
-            break;
-        case kRegistryRecord:
-            ReplayRegistry(text);
-            break;
-        case kValueRecord:
-            ReplayValue(text);
-            break;
-        case kMadeFolderRecord:
-            Win32().RemoveDirectoryA(text.c_str() + 1);  // only when empty again
-            break;
-        case kCreatingRecord:
-        case kCreatingKeyRecord:
-            ReplayCreated(text);
-            break;
-        case kTemporaryRecord: {
-            MakeWritable(text.c_str() + 1);
-            Win32().DeleteFileA(text.c_str() + 1);
-            // The undo line of the folder the run made ran before, and found this file in it.
-            std::string folder;
-            tolv::SplitPath(text.substr(1), &folder, nullptr);
-            if (!folder.empty() && WasCreated(std::string(1, kFileRecord) + folder))
-                Win32().RemoveDirectoryA(folder.c_str());
-            break;
-        }
-        default:
-            break;
-    }
-}
-
-void CRollbackJournal::ReplayCreated(const std::string& text) {
-    const char* target = text.c_str() + 1;
-    if (text[0] == kCreatingRecord) {
-        const DWORD attributes = Win32().GetFileAttributesA(target);
-        if (attributes == INVALID_FILE_ATTRIBUTES) return;
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            Win32().RemoveDirectoryA(target);  // only when empty
-            return;
-        }
-        MakeWritable(target);
-        Win32().DeleteFileA(target);
+void CRollbackJournal::DeleteBackup(const std::string& backup) {
+    MakeWritable(backup.c_str());
+    if (Win32().DeleteFileA(backup.c_str())) return;
+    const DWORD error = GetLastError();
+    // An old driver the system still has loaded could be moved aside, but not deleted.
+    if (IsInUseError(error) &&
+        Win32().MoveFileExA(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        RunNote("the backup %s is in use: deleted at the next restart", backup.c_str());
+        restartNeeded_ = true;
         return;
     }
-    const char* backslash = std::strchr(target, '\\');
-    if (!backslash) return;
-    const HKEY root =
-        tolv::RootKeyFromName(std::string_view(target, static_cast<size_t>(backslash - target)));
-    if (root) DeleteKeyTree(root, backslash + 1);
-}
-
-void CRollbackJournal::ReplayFile(const Record& record) {
-    // A backup that failed saved nothing, and its name may since belong to another backup.
-    if (!record.movedAside) return;
-    const size_t separator = record.text.find(kSeparator);
-    if (separator == std::string::npos) return;
-    const std::string path = record.text.substr(1, separator - 1);
-    const std::string backup = record.text.substr(separator + 1);
-    if (backup.empty()) return;
-    const DWORD attributes = Win32().GetFileAttributesA(backup.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return;  // nothing to put back: whatever is at path stays
-    }
-    // Whatever the run left at the path goes, read-only or not.
-    MakeWritable(path.c_str());
-    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED;
-    if (Win32().MoveFileExA(backup.c_str(), path.c_str(), flags)) return;
-    // The file's folder may be gone: an undo line "rmdir" of a folder that existed before
-    // the run removes it once the run's own files are deleted. The file must come back all
-    // the same, so its folder is made again.
-    std::string folder;
-    tolv::SplitPath(path, &folder, nullptr);
-    if (!folder.empty() && tolv::CreateDirectoryChain(folder.c_str()))
-        Win32().MoveFileExA(backup.c_str(), path.c_str(), flags);
-}
-
-void CRollbackJournal::ReplayValue(const std::string& text) {
-    unsigned long offset = 0;
-    HKEY root = nullptr;
-    const char* subkeyStart = nullptr;
-    if (!file_ || !ReadRegistryRecord(text, &offset, &root, &subkeyStart)) return;
-    const char* nameSeparator = std::strchr(subkeyStart, kSeparator);
-    if (!nameSeparator) return;
-    const std::string subkey(subkeyStart, nameSeparator);
-    const char* name = nameSeparator + 1;
-    if (text[1] == '0') {
-        tolv::RegKey opened;
-        if (Win32().RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, opened.Put()) ==
-            ERROR_SUCCESS) {
-            Win32().RegDeleteValueA(opened.Get(), name);
-        }
-        return;
-    }
-    if (!SeekJournal(offset)) return;
-    DWORD header[2] = {0, 0};
-    DWORD read = 0;
-    if (!Win32().ReadFile(file_.Get(), header, sizeof header, &read, nullptr) ||
-        read != sizeof header) {
-        return;
-    }
-    if (header[1] > kMaxSavedValueSize) return;
-    std::vector<BYTE> data(header[1]);
-    if (!data.empty() && (!Win32().ReadFile(file_.Get(), data.data(), header[1], &read, nullptr) ||
-                          read != header[1])) {
-        return;
-    }
-    tolv::RegKey opened;
-    if (Win32().RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_ALL_ACCESS, nullptr, opened.Put(), nullptr) != ERROR_SUCCESS) {
-        return;
-    }
-    Win32().RegSetValueExA(opened.Get(), name, 0, header[0], data.empty() ? nullptr : data.data(),
-                           header[1]);
-}
-
-void CRollbackJournal::ReplayRegistry(const std::string& text) {
-    unsigned long offset = 0;
-    HKEY root = nullptr;
-    const char* subkey = nullptr;
-    if (!file_ || !ReadRegistryRecord(text, &offset, &root, &subkey) || !SeekJournal(offset))
-        return;
-    tolv::RestoreRegTree(root, subkey, file_.Get());
-}
-
-bool CRollbackJournal::SeekJournal(unsigned long offset) {
-    return offset < INVALID_SET_FILE_POINTER &&
-           Win32().SetFilePointer(file_.Get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) !=
-               INVALID_SET_FILE_POINTER;
+    if (error != ERROR_FILE_NOT_FOUND)
+        RunNote("could not delete the backup %s (error %lu)", backup.c_str(), error);
 }

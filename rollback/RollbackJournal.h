@@ -20,6 +20,8 @@ public:
         // its backup name is never deleted: the name went back to the system when the move
         // failed, and a later backup may have been given it since.
         bool movedAside = false;
+        // Where its entry starts in the journal file; 0 when the file does not hold it.
+        DWORD offset = 0;
     };
 
     CRollbackJournal();
@@ -39,11 +41,16 @@ public:
         std::vector<std::string> undoLines;
         std::vector<std::vector<std::string>> procedures;
     };
-    // Takes over the journal file at path when its owner process is gone: this journal then
-    // holds its records (inactive, ready for Replay) and script what it kept of the rollback
-    // script. False, with the file left alone, when it is no journal, or is open or owned by
-    // a running process.
+    // Takes over the journal file at path, in the journal folder, when its owner process is
+    // gone: this journal then holds its records (inactive, ready for Replay) and script what
+    // it kept of the rollback script; a last entry that a killed write left half done is cut
+    // off. False, with the file left alone, when it is no journal, or is open or owned by a
+    // running process; and when it is refused (GetRefusal says why): larger than any journal,
+    // unreadable, or holding what no run of this program writes (an unknown entry, a backup
+    // outside the journal folder). Nothing is touched before the whole file is accepted.
     bool Adopt(const std::string& path, KeptScript* script);
+    // Why the last Adopt refused its file; empty when it did not.
+    const std::string& GetRefusal() const { return refusal_; }
     // The owner of an adopted journal, for the log.
     DWORD GetOwnerProcessId() const { return ownerId_; }
     // An adopted journal whose rollback had run its undo lines already: only Replay remains.
@@ -107,8 +114,13 @@ public:
     // A parent folder that a folder chain made on the way to the folder of an undo line:
     // Replay removes it when it is empty.
     void NoteMadeFolder(const char* path);
-    // The run succeeded: deletes the backup files and the journal file. Returns 1.
+    // A parent key that the creation of root\subkey's child is about to make: Replay deletes
+    // it when it is empty. Noted topmost first, ahead of the creation.
+    void NoteMadeKey(HKEY root, const char* subkey);
+    // The run succeeded: deletes the backup files and the journal file. Returns 1. A backup
+    // in use is deleted at the next restart instead (RestartNeeded).
     int Commit();
+    bool RestartNeeded() const { return restartNeeded_; }
     // The run failed: puts back every backup, newest first, ignoring failures, then deletes
     // the journal file. Returns 1.
     int Replay();
@@ -118,7 +130,8 @@ public:
     void SetActive(bool active) { active_ = active; }
 
     const std::vector<Record>& GetRecords() const { return records_; }
-    const std::string& GetTempDirectory() const { return tempDirectory_; }
+    // The journal folder (JournalFolder.h) of this journal; empty when none could be used.
+    const std::string& GetFolder() const { return folder_; }
     const std::string& GetFileName() const { return fileName_; }
     bool HasFile() const { return file_.IsValid(); }
 
@@ -146,7 +159,8 @@ private:
     // Appends one entry (its size, then its bytes) to the journal file; false, with the
     // Windows error as the last error, when that failed. After a failed write nothing more
     // is appended: a recovery reads the file up to the entry that was cut.
-    bool Append(const std::string& entry);
+    // at (when given) gets where the entry starts, or 0 when it was not written.
+    bool Append(const std::string& entry, DWORD* at = nullptr);
     // Appends a record to the list and to the journal file; false when it could not be
     // written (the record is not added).
     bool AddRecord(std::string text, bool movedAside = false);
@@ -158,11 +172,18 @@ private:
     void SettleUnfinishedBackup(Record& record);
     // A record of kind for path, while the journal is active.
     void AddPathRecord(char kind, const char* path);
-    void ReadEntries(const std::string& content, KeptScript* script);
+    // Reads the entries of an adopted file up to the first that is cut short or refused;
+    // returns where that stops. unsettled gets the file records without their "+" or "-".
+    size_t ReadEntries(const std::string& content, KeptScript* script, std::vector<int>* unsettled);
+    // Whether an adopted record is one a run writes; else refusal_ says why.
+    bool Accountable(const std::string& entry);
+    bool Refuse(const std::string& reason);
+    void DeleteBackup(const std::string& backup);
 
     bool WasCreated(const std::string& entry) const;
 
-    std::string tempDirectory_;
+    std::string folder_;
+    std::string refusal_;
     std::vector<Record> records_;
     // What the run made where nothing was: "f" + path or "r" + key specification.
     std::vector<std::string> created_;
@@ -173,6 +194,11 @@ private:
     DWORD ownerId_ = 0;
     // A write to the journal file failed: nothing more is appended, and no backup succeeds.
     bool writeFailed_ = false;
+    // Where the next entry of the journal file goes.
+    DWORD end_ = 0;
+    // Records whose entries start here or later have been replayed (an adopted "D" entry).
+    DWORD replayedFrom_ = 0xFFFFFFFF;
     bool undoLinesRan_ = false;
     bool committed_ = false;
+    bool restartNeeded_ = false;
 };

@@ -59,6 +59,15 @@ TEST_F(LanguageTest, TheSettingChoosesTheTableAndAnythingUnusableFallsBackToRuss
         }
         FreeLanguage();
     }
+    // A module that only the system's search finds (here in the current folder) is not used.
+    char current[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA((kModules + "program").c_str());
+    ScratchRegistry::SetString(kObrix, "Language", "deu");
+    ASSERT_EQ(1,
+              InitLanguage(GetModuleHandleW(nullptr), "Brassolin", (kModules + "unilang").c_str()));
+    EXPECT_EQ(kRussian, LangString(IDS_DEVICE_NAME));
+    SetCurrentDirectoryA(current);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(StartupTest, AnEmptyCommandLineRunsTheMainWindowUnlessTheLibraryIsHeldElsew
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000));
         CManagerApp app;
         WhileModal noWindow([](HWND window) { Click(window, IDCANCEL); });
-        EXPECT_EQ(1, app.Run(GetModuleHandleW(nullptr), ""));
+        EXPECT_EQ(1, app.Run(GetModuleHandleW(nullptr), ""));  // refused
         EXPECT_FALSE(noWindow.Ran());
         ASSERT_EQ(1u, boxes.boxes.size());
         EXPECT_EQ(UINT(MB_ICONHAND), boxes.boxes[0].flags);

@@ -472,10 +472,15 @@ int Faults(CScriptEngine& engine, char* args) {
     return lost;
 }
 // kills proc[, file[, arguments]]: as faults, but each run is a process of its own (killchild)
-// that ends at its n-th call, for n in steps that make about 20 runs (every n with
-// TOLVARIN_KILL_EVERY_CALL set); after each, the recovery of the program's start takes the
-// run back, and the machine is compared with the snapshot. The result is the number of runs it
-// differed after; their n go to $killsLost, the number of runs to $killsRun.
+// that ends at its n-th call, for n from the last call down in steps that make about 20 runs
+// (every n with TOLVARIN_KILL_EVERY_CALL set); after each, the recovery of the program's start
+// takes the run back (a process of its own too), and the machine is compared with the
+// snapshot. Then, for about 3 calls m of that recovery (every m with the variable set), the
+// run is killed at n again, its recovery killed at m, and that recovery recovered. killsteps
+// sets other steps for n and m. The result is the number of
+// runs the machine differed after; their n (n/m for a killed recovery) go to $killsLost, the
+// number of runs killed to $killsRun, the number of recoveries killed to $recoveryKills.
+int gKillSteps[2] = {0, 0};  // killsteps: the steps of n and m for kills (0: the usual)
 int Kills(CScriptEngine& engine, char* args) {
     const char *proc = nullptr, *file = nullptr, *arguments = nullptr;
     ParseArgs(engine, args, nullptr, "sSS", &proc, &file, &arguments);
@@ -489,28 +494,53 @@ int Kills(CScriptEngine& engine, char* args) {
     const std::string procName = proc;
     const int calls = ChildProcess("killchild.exe", "0" + tail).ExitCode();
     std::string lostAt;
-    int runs = 0, lost = 0;
+    int runs = 0, recoveries = 0, lost = 0;
+    // A run that was not killed where asked did not run as counted: lost too.
+    auto killRun = [&](int n) {
+        return ChildProcess("killchild.exe", std::to_string(n) + tail).ExitCode() ==
+               FailureInjector::kKilled;
+    };
+    auto check = [&](bool ok, const std::string& at) {
+        if (ok && gSandbox->Machine() == gSandbox->snapshot) return;
+        ++lost;
+        lostAt += (lostAt.empty() ? "" : ",") + at;
+    };
     // TOLVARIN_KILL_EVERY_CALL set: every call, not about 20 of them (a process each: slow).
-    const int step = getenv("TOLVARIN_KILL_EVERY_CALL") ? 1 : std::max(1, calls / 20);
-    for (int n = 1; n <= calls; n += step) {
-        // A run that was not killed where asked did not run as counted: lost too.
-        const bool killed = ChildProcess("killchild.exe", std::to_string(n) + tail).ExitCode() ==
-                            FailureInjector::kKilled;
-        RecoverKilledRuns(engine.GetHost());
+    const bool everyCall = getenv("TOLVARIN_KILL_EVERY_CALL") != nullptr;
+    const int step = everyCall ? 1 : gKillSteps[0] > 0 ? gKillSteps[0] : std::max(1, calls / 20);
+    for (int n = calls; n >= 1; n -= step) {
+        const bool killed = killRun(n);
+        const int recoveryCalls = ChildProcess("killchild.exe", "r0" + tail).ExitCode();
         ++runs;
-        if (!killed || gSandbox->Machine() != gSandbox->snapshot) {
-            ++lost;
-            lostAt += (lostAt.empty() ? "" : ",") + std::to_string(n);
+        check(killed, std::to_string(n));
+        const int recoveryStep = everyCall           ? 1
+                                 : gKillSteps[1] > 0 ? gKillSteps[1]
+                                                     : std::max(1, recoveryCalls / 3);
+        for (int m = 1; m < recoveryCalls; m += recoveryStep) {
+            const bool runKilled = killRun(n);
+            const bool recoveryKilled =
+                ChildProcess("killchild.exe", "r" + std::to_string(m) + tail).ExitCode() ==
+                FailureInjector::kKilled;
+            RecoverKilledRuns(engine.GetHost());
+            ++recoveries;
+            check(runKilled && recoveryKilled, std::to_string(n) + "/" + std::to_string(m));
         }
     }
     engine.SetVar("killsLost", lostAt.c_str());
     engine.SetVarInt("killsRun", runs);
-    printf("kills %s: %d of %d calls, %d with differences\n", procName.c_str(), runs, calls, lost);
+    engine.SetVarInt("recoveryKills", recoveries);
+    printf("kills %s: %d of %d calls, %d recoveries killed, %d with differences\n",
+           procName.c_str(), runs, calls, recoveries, lost);
     return lost;
+}
+int KillSteps(CScriptEngine& engine, char* args) {
+    ParseArgs(engine, args, nullptr, "dd", &gKillSteps[0], &gKillSteps[1]);
+    return 1;
 }
 int Tmp(CScriptEngine& engine, char* args) {
     const char* path = nullptr;
     ParseArgs(engine, args, nullptr, "s", &path);
+    tolv::SetCommonAppDataForTesting(path);
     return SetEnvironmentVariableA("TMP", path);
 }
 int TempFiles(CScriptEngine&, char*) {
@@ -563,7 +593,8 @@ const ScriptCommand kTestCommands[] = {
     {"event", Event},         {"filetime", FileTime},
     {"answer", Answer},       {"cancel", Cancel},
     {"faults", Faults},       {"tmp", Tmp},
-    {"kills", Kills},         {nullptr, nullptr},
+    {"kills", Kills},         {"killsteps", KillSteps},
+    {nullptr, nullptr},
 };
 
 void Sandbox::Prepare(CScriptEngine& engine) {

@@ -152,7 +152,6 @@ TEST_F(LogTest, VendorExampleInstallsAndUninstalls) {
 // A run killed part-way is taken back by the next start of tolvarin.exe, whatever its
 // command line, and the log says so.
 TEST_F(LogTest, AKilledInstallationIsTakenBackByTheNextStart) {
-    TempFolder temp;  // the journal stays in a temporary folder of its own
     folder.Write("payload.txt", "driver");
     const std::string old = folder.Write("old.txt", "old");
     const std::string run =
@@ -173,7 +172,7 @@ TEST_F(LogTest, AKilledInstallationIsTakenBackByTheNextStart) {
     EXPECT_EQ(1, RunTolvarin("/u TolvTestNoSuchDevice"));
     EXPECT_EQ("old", ReadFile(old));
     EXPECT_FALSE(KeyExists(DeviceKey("TolvLogB")));
-    EXPECT_TRUE(temp.TempFiles().empty());
+    EXPECT_TRUE(FilesIn(MachineJournalFolder()).empty());
     ExpectInOrder({": command line \"/u TolvTestNoSuchDevice",
                    "rolling back the run of process", "uninstall device TolvTestNoSuchDevice"});
 }
@@ -181,7 +180,6 @@ TEST_F(LogTest, AKilledInstallationIsTakenBackByTheNextStart) {
 // The Device library's exclusive mode keeps a second process from installing while the
 // first one does; the first one's journal, open, is left alone by a recovery meanwhile.
 TEST_F(LogTest, ASecondProcessCannotInstallWhileTheFirstDoes) {
-    TempFolder temp;
     HANDLE hold = CreateEventA(nullptr, TRUE, FALSE, "TolvTestHoldInstall");
     const std::string started = folder / "started.txt";
     auto setup = [&](const char* name, const char* device, const std::string& tail) {
@@ -198,18 +196,18 @@ TEST_F(LogTest, ASecondProcessCannotInstallWhileTheFirstDoes) {
         ChildProcess running("tolvarin.exe", "/i " + first);
         for (int i = 0; i < 600 && !FileExists(started); ++i) Sleep(100);
         ASSERT_TRUE(FileExists(started));
-        // Refused at start-up with the library's message: a refused run fails.
+        // Refused at start-up with the library's message, and exit code 1: nothing was done.
         EXPECT_EQ(1, RunTolvarin("/i " + setup("second.pxf", "TolvLogC", "")));
         CSilentInstallHost host;
         EXPECT_EQ(0, RecoverKilledRuns(host));
-        EXPECT_EQ(1u, temp.TempFiles().size());  // the first run's journal
+        EXPECT_EQ(1u, FilesIn(MachineJournalFolder()).size());  // the first run's journal
         SetEvent(hold);
         EXPECT_EQ(0, running.ExitCode());
     }
     CloseHandle(hold);
     EXPECT_TRUE(KeyExists(DeviceKey("TolvLogA")));
     EXPECT_FALSE(KeyExists(DeviceKey("TolvLogC")));
-    EXPECT_TRUE(temp.TempFiles().empty());
+    EXPECT_TRUE(FilesIn(MachineJournalFolder()).empty());
 }
 
 }  // namespace

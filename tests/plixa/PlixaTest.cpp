@@ -62,6 +62,10 @@ TEST_F(PlixaTest, InitStartsAutomaticDevicesAndKeepsTheirErrors) {
         {"AutoMissing", PX_STARTUP_AUTOMATIC, kMissingDriver, PX_ERR_DRIVER_NOT_FOUND, ""},
         {"AutoNoDriver", PX_STARTUP_AUTOMATIC, "", PX_ERR_DRIVER_NOT_FOUND, ""},
         {"AutoBare", PX_STARTUP_AUTOMATIC, kBareDriver, PX_OK, ""},
+        // Beside the program, yet not loaded: only a full path names a driver.
+        {"AutoRelative", PX_STARTUP_AUTOMATIC, "plixa_testdriver.dll", PX_ERR_DRIVER_PATH, ""},
+        {"AutoDriveRelative", PX_STARTUP_AUTOMATIC,
+         kTestDriver.substr(0, 2) + "plixa_testdriver.dll", PX_ERR_DRIVER_PATH, ""},
         {"OnDemand", PX_STARTUP_ON_DEMAND, kTestDriver, PX_STATUS_NOT_STARTED, ""},
         {"Disabled", PX_STARTUP_DISABLED, kTestDriver, PX_STATUS_NOT_STARTED, ""},
     };
@@ -162,7 +166,8 @@ TEST_F(PlixaTest, ChangeSettingsRefusesAnotherDevicesLogicalName) {
 
 TEST(PlixaErrorStrings, EveryCodeHasATextOfAtMost256Bytes) {
     std::vector<int> codes = {PX_ERR_IN_USE};
-    for (int code = PX_ERR_NOT_INITIALIZED; code <= PX_ERR_SYSTEM; ++code) codes.push_back(code);
+    for (int code = PX_ERR_NOT_INITIALIZED; code <= PX_ERR_DRIVER_PATH; ++code)
+        codes.push_back(code);
     for (int code : codes) {
         char buffer[1024];
         memset(buffer, 'x', sizeof buffer);
@@ -172,7 +177,7 @@ TEST(PlixaErrorStrings, EveryCodeHasATextOfAtMost256Bytes) {
         EXPECT_EQ(size_t(length), strlen(buffer)) << code;
         EXPECT_EQ(std::string(768, 'x'), std::string(buffer + 256, 768)) << code;
     }
-    for (int unknown : {0, 58, 60, PX_ERR_SYSTEM + 1, -1}) {
+    for (int unknown : {0, 58, 60, PX_ERR_DRIVER_PATH + 1, -1}) {
         char buffer[256] = "sentinel";
         EXPECT_EQ(0, pxGetErrorString(unknown, buffer)) << unknown;
         EXPECT_STREQ("", buffer);

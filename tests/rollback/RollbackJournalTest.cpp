@@ -2,10 +2,28 @@
 // replay do otherwise is a catalogue behaviour of the commands and their rollback.
 #include <gtest/gtest.h>
 
+#include "engine/ScriptEngine.h"
 #include "rollback/RollbackJournal.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
 namespace {
+
+std::string gInUse, gDelayed;  // the backup the system holds; what was left for the restart
+
+BOOL WINAPI DeleteUnlessInUse(LPCSTR path) {
+    if (gInUse == path) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return tolv::RealWin32().DeleteFileA(path);
+}
+
+BOOL WINAPI NoteDelayedDeletion(LPCSTR from, LPCSTR to, DWORD flags) {
+    if (to || !(flags & MOVEFILE_DELAY_UNTIL_REBOOT))
+        return tolv::RealWin32().MoveFileExA(from, to, flags);
+    gDelayed = from;
+    return TRUE;
+}
 
 std::string BackupOf(const CRollbackJournal& journal) {
     const std::string& text = journal.GetRecords().at(0).text;
@@ -45,6 +63,30 @@ TEST(RollbackJournalTest, MissingBackupLeavesThePathAsItIs) {
     WriteFileText(path, "new");
     journal.Replay();
     EXPECT_EQ(ReadFileText(path), "new");
+}
+
+// An old driver the system still has loaded can be moved aside but not deleted: its backup
+// goes at the next restart, and the run learns that a restart is needed.
+TEST(RollbackJournalTest, BackupInUseAtCommitIsDeletedAtTheNextRestart) {
+    TempFolder folder;
+    for (bool inUse : {false, true}) {
+        const std::string path = folder / "old.dll";
+        WriteFileText(path, "old");
+        CScriptEngine engine;
+        engine.StartJournal();
+        engine.GetJournal().BackupFile(path.c_str());
+        const std::string backup = BackupOf(engine.GetJournal());
+        engine.SetVar("needReboot", "0");
+        gInUse = inUse ? backup : "";
+        gDelayed.clear();
+        tolv::Win32().DeleteFileA = DeleteUnlessInUse;
+        tolv::Win32().MoveFileExA = NoteDelayedDeletion;
+        engine.CommitJournal();
+        tolv::Win32() = tolv::RealWin32();
+        EXPECT_EQ(inUse ? "1" : "0", std::string(engine.GetVar("needReboot")));
+        EXPECT_EQ(gInUse, gDelayed);
+        DeleteFileA(backup.c_str());
+    }
 }
 
 }  // namespace

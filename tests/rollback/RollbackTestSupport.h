@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <fstream>
@@ -13,6 +14,7 @@
 
 #include "commands/RegistryHelpers.h"
 #include "platform/Win32Calls.h"
+#include "rollback/JournalFolder.h"
 #include "tests/common/ScratchFolder.h"
 #include "tests/common/ScratchRegistry.h"
 
@@ -28,8 +30,31 @@ public:
     }
 };
 
-// A scratch folder whose "tmp" subfolder serves as the process's temporary directory (TMP),
-// so that what a run leaves in the temporary directory can be listed exactly.
+// Names of the files in folder.
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The machine's journal folder, where tolvarin.exe and the test programs started without a
+// folder of their own keep their journals. The tests that use it hold ctest's resource lock
+// machine_journal_folder, so that no other test's start recovers their killed runs.
+inline std::string MachineJournalFolder() {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::string(path) + "\\Tolvarin\\Journal";
+}
+
+// A scratch folder whose "tmp" subfolder serves as the process's temporary directory (TMP)
+// and holds the journal folder (as its common application data folder), so that what a run
+// leaves behind can be listed exactly.
 class TempFolder : public ScratchFolder {
 public:
     TempFolder() : ScratchFolder("tolv_rb") {
@@ -37,22 +62,22 @@ public:
         if (GetEnvironmentVariableA("TMP", old, MAX_PATH) > 0) oldTmp_ = old;
         CreateDirectoryA(Temp().c_str(), nullptr);
         SetEnvironmentVariableA("TMP", Temp().c_str());
+        tolv::SetCommonAppDataForTesting(Temp().c_str());
+        std::string reason;
+        tolv::OpenJournalFolder(&reason);  // there before any snapshot of the folder
     }
-    ~TempFolder() { SetEnvironmentVariableA("TMP", oldTmp_.empty() ? nullptr : oldTmp_.c_str()); }
+    ~TempFolder() {
+        tolv::SetCommonAppDataForTesting(nullptr);
+        SetEnvironmentVariableA("TMP", oldTmp_.empty() ? nullptr : oldTmp_.c_str());
+    }
 
     // What GetTempPathA now answers, without the trailing backslash.
     std::string Temp() const { return *this / "tmp"; }
-    // Names of the files in the temporary directory.
+    std::string JournalFolder() const { return Temp() + "\\Tolvarin\\Journal"; }
+    // Names of the files in the temporary directory and the journal folder.
     std::vector<std::string> TempFiles() const {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((Temp() + "\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return names;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        std::vector<std::string> names = FilesIn(Temp());
+        for (const std::string& name : FilesIn(JournalFolder())) names.push_back(name);
         return names;
     }
 

@@ -1,0 +1,190 @@
+// What recovery accepts from the disk: the journal folder's security, journals planted
+// where every user may write, and journals of the folder that a run never wrote.
+#include <gtest/gtest.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "engine/RunObserver.h"
+#include "install/SilentInstallHost.h"
+#include "rollback/JournalFolder.h"
+#include "rollback/RegistryStream.h"
+#include "rollback/Recovery.h"
+#include "rollback/RollbackJournal.h"
+#include "tests/rollback/RollbackTestSupport.h"
+
+namespace {
+
+struct NoteLog : CRunObserver {
+    NoteLog() { g_runObserver = this; }
+    ~NoteLog() override { g_runObserver = nullptr; }
+    void StatementStarting(const CScriptEngine&, const char*, const char*) override {}
+    void StatementEnded(const CScriptEngine&, int) override {}
+    void Note(const char* text) override { notes += std::string(text) + "\n"; }
+    std::string notes;
+};
+
+std::string Entry(const std::string& bytes) {
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    return std::string(reinterpret_cast<const char*>(&size), 4) + bytes;
+}
+
+// A journal of a dead process (id 0) that would delete victim, delete the key
+// HKLM\Software\Victim (and its value V), move backup over moved, and run an undo line that
+// writes a value and one that fails.
+std::string PlantedJournal(const std::string& victim, const std::string& moved,
+                           const std::string& backup) {
+    std::string header("TOLVJRN1");
+    header.append(12, '\0');
+    return header + Entry("c" + victim) + Entry("kHKLM\\Software\\Victim") +
+           Entry("v00\x01HKLM\\Software\\Victim\x01V") + Entry("f" + moved + '\x01' + backup) +
+           Entry("+") + Entry("uabort") +
+           Entry("uregSZ HKLM, \"Software\\Planted\", \"V\", \"ran\"");
+}
+
+BOOL WINAPI KeepFile(LPCSTR) {
+    return FALSE;
+}
+
+bool Refuses(const char* sddl, std::string* reason) {
+    PSECURITY_DESCRIPTOR security = nullptr;
+    EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                     &security, nullptr));
+    const bool refused = !tolv::CheckFolderSecurity(security, reason);
+    LocalFree(security);
+    return refused;
+}
+
+// The rule as Windows applies it: owner Administrators or SYSTEM, and nobody else with a
+// right to write, delete or take the security over. Reading is anyone's.
+TEST(JournalTrustTest, OnlyAnAdministratorsFolderHoldsJournals) {
+    std::string reason;
+    EXPECT_FALSE(Refuses("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", &reason));
+    EXPECT_FALSE(Refuses("O:SYD:P(A;;FA;;;SY)(D;;FA;;;WD)", &reason));
+    EXPECT_TRUE(Refuses("O:BUD:P(A;OICI;FA;;;BA)", &reason));
+    EXPECT_EQ("is owned by S-1-5-32-545", reason);
+    EXPECT_TRUE(Refuses("O:BAD:P(A;OICI;FA;;;BA)(A;OICI;0x2;;;BU)", &reason));
+    EXPECT_EQ("lets S-1-5-32-545 write to it", reason);
+    EXPECT_TRUE(Refuses("O:BAD:P(A;;WD;;;AU)", &reason));  // may rewrite the access list
+    SECURITY_DESCRIPTOR nullList;  // no access list at all: everyone may do anything
+    InitializeSecurityDescriptor(&nullList, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&nullList, TRUE, nullptr, FALSE);
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
+    SetSecurityDescriptorOwner(&nullList, administrators, FALSE);
+    EXPECT_FALSE(tolv::CheckFolderSecurity(&nullList, &reason));
+    EXPECT_EQ("has no access list: everyone may write to it", reason);
+}
+
+// A folder, or its parent, that others may write is refused: no journal is written there,
+// so nothing is changed, and nothing in it is read.
+TEST(JournalTrustTest, AFolderOthersMayWriteIsRefused) {
+    TempFolder folder;
+    std::string reason;
+    const std::string journals = tolv::OpenJournalFolder(&reason);
+    ASSERT_EQ(folder.JournalFolder(), journals) << reason;
+    for (const std::string& path : {folder.JournalFolder(), folder.Temp() + "\\Tolvarin"}) {
+        PSECURITY_DESCRIPTOR open = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                             &open, nullptr);
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL list = nullptr;
+        GetSecurityDescriptorDacl(open, &present, &list, &defaulted);
+        auto set = [&](PACL acl) {
+            return SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                         DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
+        };
+        PSECURITY_DESCRIPTOR before = nullptr;
+        PACL old = nullptr;
+        GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &old, nullptr, &before);
+        ASSERT_EQ(ERROR_SUCCESS, set(list));
+        EXPECT_EQ("", tolv::FindJournalFolder(&reason));
+        EXPECT_NE(std::string::npos, reason.find(path + " lets S-1-1-0 write")) << reason;
+        const std::string file = folder / "f.txt";
+        WriteFileText(file, "old");
+        CRollbackJournal journal;
+        journal.Open();
+        EXPECT_EQ(0, journal.BackupFile(file.c_str()));
+        EXPECT_NE(0u, journal.GetBackupError());
+        EXPECT_EQ("old", ReadFileText(file));
+        set(old);
+        LocalFree(before);
+        LocalFree(open);
+        EXPECT_EQ(journals, tolv::FindJournalFolder(&reason)) << reason;
+    }
+}
+
+// Journals planted in the user's and the system's temporary folder, and in the journal
+// folder with a backup outside it, change nothing, and the log names each; the same journal
+// with its backup inside the folder is taken back, so the plants would have worked.
+TEST(JournalTrustTest, PlantedJournalsChangeNothing) {
+    ScratchRoots roots;
+    TempFolder folder;
+    NoteLog log;
+    const std::string victim = folder.Write("victim.txt", "victim");
+    const std::string moved = folder.Write("hosts", "hosts");
+    const std::string outside = folder.Write("evil.txt", "evil");
+    char windows[MAX_PATH] = "";
+    GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    const std::string plants[] = {folder.Temp() + "\\kbx1.tmp",
+                                  std::string(windows) + "\\Temp\\kbxplant.tmp",
+                                  folder.JournalFolder() + "\\kbx2.tmp"};
+    for (const std::string& plant : plants)
+        WriteFileText(plant, PlantedJournal(victim, moved, outside));
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Victim", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &key, nullptr);
+    RegCloseKey(key);
+
+    CSilentInstallHost host;
+    EXPECT_EQ(0, RecoverKilledRuns(host));
+    EXPECT_EQ("victim", ReadFileText(victim));
+    EXPECT_EQ("hosts", ReadFileText(moved));
+    EXPECT_EQ("evil", ReadFileText(outside));
+    EXPECT_TRUE(tolv::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Victim"));
+    EXPECT_FALSE(tolv::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Planted"));
+    for (const std::string& plant : plants) {
+        EXPECT_NE(std::string::npos, log.notes.find("refused the journal " + plant)) << plant;
+        EXPECT_NE("<missing>", ReadFileText(plant));
+    }
+    EXPECT_NE(std::string::npos, log.notes.find(outside + " lies outside the journal folder"))
+        << log.notes;
+    DeleteFileA(plants[1].c_str());
+
+    const std::string inside = folder.JournalFolder() + "\\kbx3.tmp";
+    MoveFileA(outside.c_str(), inside.c_str());
+    WriteFileText(plants[2], PlantedJournal(victim, moved, inside));
+    EXPECT_EQ(1, RecoverKilledRuns(host));
+    EXPECT_EQ("<missing>", ReadFileText(victim));
+    EXPECT_EQ("evil", ReadFileText(moved));
+    EXPECT_FALSE(tolv::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Victim"));
+    EXPECT_TRUE(tolv::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Planted"));
+    // Readable lines for what came back and for what failed.
+    EXPECT_NE(std::string::npos,
+              log.notes.find("restore registry value \"V\" of HKLM\\Software\\Victim\n"));
+    EXPECT_NE(std::string::npos,
+              log.notes.find("an undo line of that run failed with script error 101"));
+}
+
+// A killed write leaves half an entry; what the recovery appends after adopting (the mark
+// that the undo lines ran) must be read by the next start, so the half entry is cut first.
+TEST(JournalTrustTest, AdoptCutsAHalfWrittenEntryBeforeAppending) {
+    TempFolder folder;
+    const std::string path = folder.JournalFolder() + "\\kbx1.tmp";
+    WriteFileText(path, PlantedJournal(folder / "a", folder / "b", "") + "\x40\0\0\0uhalf");
+    CRollbackJournal::KeptScript kept;
+    {
+        CRollbackJournal journal;
+        ASSERT_TRUE(journal.Adopt(path, &kept));
+        EXPECT_FALSE(journal.UndoLinesRan());
+        journal.NoteUndoLinesRan();
+        tolv::Win32().DeleteFileA = KeepFile;  // killed: the journal stays
+    }
+    tolv::Win32().DeleteFileA = tolv::RealWin32().DeleteFileA;
+    CRollbackJournal again;
+    ASSERT_TRUE(again.Adopt(path, &kept));
+    EXPECT_TRUE(again.UndoLinesRan());
+}
+
+}  // namespace
