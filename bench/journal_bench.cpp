@@ -62,16 +62,22 @@ void Uninstall(const std::string& folder) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
 }
 
-double InstallSeconds(const std::string& path, Mode mode) {
-    CRollbackJournal::SetWriteAheadForBenchmark(mode);
-    const Clock::time_point start = Clock::now();
-    CScriptEngine engine;
-    CSilentInstallHost host;
+// Loads the installation file into engine and runs its Install inside a journal, which is
+// left open.
+void RunInstall(CScriptEngine& engine, CSilentInstallHost& host, const std::string& path) {
     engine.SetHost(&host);
     engine.Load(path.c_str());
     engine.AddScriptDirSource();
     engine.StartJournal();
     engine.CallProc("Install");
+}
+
+double InstallSeconds(const std::string& path, Mode mode) {
+    CRollbackJournal::SetWriteAheadForBenchmark(mode);
+    const Clock::time_point start = Clock::now();
+    CScriptEngine engine;
+    CSilentInstallHost host;
+    RunInstall(engine, host, path);
     engine.CommitJournal();
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -88,11 +94,7 @@ void InstallAndDie(const std::string& path) {
     {
         CScriptEngine engine;
         CSilentInstallHost host;
-        engine.SetHost(&host);
-        engine.Load(path.c_str());
-        engine.AddScriptDirSource();
-        engine.StartJournal();
-        engine.CallProc("Install");
+        RunInstall(engine, host, path);
         journal = engine.GetJournal().GetFileName();
         tolv::Win32().DeleteFileA = KeepFile;
     }
