@@ -7,6 +7,8 @@
 #include "framework/FileDialog.h"
 #include "resources/resource.h"
 
+#include <algorithm>
+
 namespace {
 
 // Columns: header string, width in dialog units.
@@ -67,6 +69,10 @@ BOOL CDeviceListDlg::OnInitDialog() {
     CLangDialog::OnInitDialog();
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
+    // A device is a row: the whole row shows its selection, and a cut cell shows its text
+    // in full when the mouse rests on it.
+    const DWORD rowStyles = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
+    m_list.SetExtendedStyle(rowStyles, rowStyles);
     InsertColumns();
     CImageList images;
     if (images.Create(IDB_DEVICES, kImageWidth, kImageGrow, kImageMask)) {
@@ -111,11 +117,7 @@ void CDeviceListDlg::Refresh(bool keepSelection) {
         }
         AddDevice(i, info);
     }
-    if (keepSelection) {
-        int found = m_list.FindItem(selected);
-        const UINT state = LVIS_FOCUSED | LVIS_SELECTED;
-        if (found >= 0) m_list.SetItemState(found, state, state);
-    }
+    if (keepSelection) SelectItem(m_list.FindItem(selected));
     SendMessageW(m_list.m_hWnd, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_list.m_hWnd, nullptr, TRUE);
 }
@@ -128,6 +130,19 @@ void CDeviceListDlg::AddDevice(int index, const DeviceInfo& info) {
     m_list.SetItemText(item, 1, DeviceText(info.logicalName));
     m_list.SetItemText(item, 2, StartupTypeText(info.startupType));
     m_list.SetItemText(item, 3, StatusText(info.status));
+}
+
+void CDeviceListDlg::SelectItem(int item) {
+    if (item < 0) return;
+    const UINT state = LVIS_FOCUSED | LVIS_SELECTED;
+    m_list.SetItemState(item, state, state);
+    m_list.EnsureVisible(item);
+}
+
+std::vector<std::wstring> CDeviceListDlg::ListedNames() const {
+    std::vector<std::wstring> names;
+    for (int i = 0; i < m_list.GetItemCount(); ++i) names.push_back(m_list.GetItemText(i, 0));
+    return names;
 }
 
 bool CDeviceListDlg::ReadFocusedDevice(DeviceInfo& info) {
@@ -167,6 +182,15 @@ void CDeviceListDlg::UpdateButtons() {
 
 BOOL CDeviceListDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
     UpdateButtons();
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->idFrom == IDC_DEVICE_LIST && header->code == UINT(NM_DBLCLK)) {
+        // A double click on a device, as Enter: the details of the device clicked.
+        const int item = reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem;
+        if (item < 0) return FALSE;
+        SelectItem(item);
+        OnDetails();
+        return TRUE;
+    }
     return CLangDialog::OnNotify(wParam, lParam, result);
 }
 
@@ -236,9 +260,17 @@ void CDeviceListDlg::OnInstall() {
                         LangString(IDS_FILE_FILTER), this);
     if (chooser.DoModal() != IDOK) return;
     CWaitCursor wait;
+    const std::vector<std::wstring> before = ListedNames();
     InstallDevice(NarrowPath(chooser.GetPathName()).c_str(), 1);
     m_api.rebuildDeviceList(0);
     Refresh(true);
+    // The device just installed is the one the user wants to see or set up next.
+    for (const std::wstring& name : ListedNames()) {
+        if (std::find(before.begin(), before.end(), name) == before.end()) {
+            SelectItem(m_list.FindItem(name));
+            break;
+        }
+    }
 }
 
 void CDeviceListDlg::OnUninstall() {

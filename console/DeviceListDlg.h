@@ -11,6 +11,9 @@
 #include "console/DeviceApi.h"
 #include "framework/ListCtrl.h"
 
+#include <string>
+#include <vector>
+
 class CDeviceListDlg : public CLangDialog {
 public:
     explicit CDeviceListDlg(CWnd* parent = nullptr, const DeviceApi& api = LibraryDeviceApi());
@@ -37,6 +40,9 @@ private:
     void UpdateButtons();
     bool HasFunction(const char* deviceName, unsigned code);
     void InsertColumns();
+    // Focuses, selects and scrolls to item; nothing for -1.
+    void SelectItem(int item);
+    std::vector<std::wstring> ListedNames() const;
     void AddDevice(int index, const DeviceInfo& info);
     void RunDeviceFunction(unsigned code);
     void OnDetails();

@@ -2,6 +2,7 @@
 // Device library, driven by window messages from inside their own loops.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "console/DeviceDialogs.h"
 #include "console/DeviceListDlg.h"
 #include "framework/FileDialog.h"
+#include "framework/ToolTip.h"
 #include "tests/common/DeviceRecords.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/common/WhileModal.h"
@@ -65,6 +67,50 @@ std::wstring gChosenFile;
 INT_PTR ChooseFile(const OPENFILENAMEW&, std::wstring& path) {
     path = gChosenFile;
     return gChosenFile.empty() ? IDCANCEL : IDOK;
+}
+
+// The middle of a window, and of the screen's work area.
+POINT Centre(const RECT& r) {
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+POINT WindowCentre(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return Centre(r);
+}
+POINT WorkAreaCentre() {
+    RECT area;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    return Centre(area);
+}
+// Centred: the middles are the same, but for the rounding of odd sizes.
+testing::AssertionResult SameCentre(POINT a, POINT b) {
+    if (std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << a.x << "," << a.y << " is not " << b.x << "," << b.y;
+}
+
+// The text a dialog's tooltip shows over one of its controls; empty for none.
+std::wstring TipOver(HWND dialog, int control) {
+    struct Search {
+        HWND owner;
+        HWND tip;
+    } search = {dialog, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[32] = {};
+            GetClassNameW(window, name, 32);
+            if (GetWindow(window, GW_OWNER) == s->owner && !lstrcmpiW(name, TOOLTIPS_CLASSW))
+                s->tip = window;
+            return !s->tip;
+        },
+        LPARAM(&search));
+    CToolTipCtrl tips;
+    tips.m_hWnd = search.tip;
+    std::wstring text = search.tip ? tips.GetText(GetDlgItem(dialog, control)) : L"";
+    tips.m_hWnd = nullptr;
+    return text;
 }
 
 class DeviceWindows : public testing::Test {
@@ -193,6 +239,36 @@ TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndAreRecomputedOnlyWhenItMov
     EXPECT_EQ(L"The device's driver reported an error.", boxes.boxes[0].text);
 }
 
+// The main window opens in the middle of the work area, Details in the middle of the main
+// window; Enter on a device and a double click on one open its details; rows select whole.
+TEST_F(DeviceWindows, EnterOrADoubleClickOpensTheDetailsCentredOnTheWindow) {
+    Open();
+    EXPECT_TRUE(SameCentre(WorkAreaCentre(), WindowCentre(dlg.m_hWnd)));
+    EXPECT_TRUE(dlg.m_list.GetExtendedStyle() & LVS_EX_FULLROWSELECT);
+    std::wstring opened;
+    auto details = [&](HWND dialog) {
+        opened += WindowText(GetDlgItem(dialog, IDC_INFO_DEVICE_NAME)) + L"|";
+        EXPECT_TRUE(SameCentre(WindowCentre(dlg.m_hWnd), WindowCentre(dialog)));
+        Click(dialog, IDCANCEL);
+    };
+    Focus(L"Alpha");
+    {
+        WhileModal modal(details);
+        MSG enter = {};
+        enter = {dlg.m_list.m_hWnd, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+        EXPECT_TRUE(IsDialogMessageW(dlg.m_hWnd, &enter));
+    }
+    {
+        WhileModal modal(details);
+        RECT row = {LVIR_LABEL, 0, 0, 0};
+        SendMessageW(dlg.m_list.m_hWnd, LVM_GETITEMRECT, Item(L"Gamma"), LPARAM(&row));
+        SendMessageW(dlg.m_list.m_hWnd, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                     MAKELPARAM(row.left + 2, row.top + 2));
+    }
+    EXPECT_EQ(L"Alpha|Gamma|", opened);
+    EXPECT_TRUE(IsWindow(dlg.m_hWnd));  // Enter did not close the window
+}
+
 TEST_F(DeviceWindows, DetailsShowEveryValue) {
     Open();
     Focus(L"Delta");
@@ -207,6 +283,23 @@ TEST_F(DeviceWindows, DetailsShowEveryValue) {
         L"Z:\\missing\\driver.dll|Delta||||10.15|On demand|"
         L"The device's driver module cannot be loaded.|",
         values);
+
+    // A comment longer than its line is cut with an ellipsis and shows whole under the
+    // mouse; a vendor that fits needs no tip.
+    const std::wstring comment = L"Reads contact and contactless cards; " + std::wstring(80, L'x');
+    ScratchRegistry::SetString(DeviceKey("Delta").c_str(), "Comment", AnsiFromWide(comment));
+    ScratchRegistry::SetString(DeviceKey("Delta").c_str(), "Vendor", "Obrix");
+    pxRebuildDeviceList(0);
+    std::wstring tips;
+    WhileModal longComment([&](HWND dialog) {
+        HWND text = GetDlgItem(dialog, IDC_INFO_COMMENT);
+        EXPECT_TRUE(GetWindowLongW(text, GWL_STYLE) & SS_ENDELLIPSIS);
+        EXPECT_TRUE(TextIsCut(text, WindowText(text)));
+        tips = TipOver(dialog, IDC_INFO_COMMENT) + L"|" + TipOver(dialog, IDC_INFO_VENDOR);
+        Click(dialog, IDCANCEL);
+    });
+    Click(dlg.m_hWnd, IDC_DETAILS);
+    EXPECT_EQ(comment + L"|", tips);
 }
 
 // Names in three scripts show as written, whatever the system's code page (the console
@@ -276,7 +369,10 @@ TEST_F(DeviceWindows, InstallAndUninstallThroughTheButtons) {
     ASSERT_EQ(1u, boxes.boxes.size());  // the confirmation, answered OK
     EXPECT_NE(std::wstring::npos, boxes.boxes[0].text.find(L"Sample smart card reader 1.0"));
     EXPECT_EQ(L"SampleReader|SCR1:|On demand|Success|0", Rows()[5]);
-    EXPECT_EQ(L"Gamma", Focused());
+    // The new device is selected, so that its buttons are ready.
+    EXPECT_EQ(L"SampleReader", Focused());
+    EXPECT_EQ(5, dlg.m_list.GetNextItem(-1, LVNI_SELECTED));
+    EXPECT_EQ("DCUSO", Buttons());
 
     Focus(L"SampleReader");
     boxes.Answer(IDNO);
