@@ -302,6 +302,54 @@ TEST_F(DeviceWindows, DetailsShowEveryValue) {
     EXPECT_EQ(comment + L"|", tips);
 }
 
+// The library's text for every status; a startup type outside the three the console knows
+// shows as "Unknown", selects no radio in Change, and Change's OK then writes Disabled.
+TEST_F(DeviceWindows, StatusTextsAndAStartupTypeTheConsoleDoesNotKnow) {
+    AddDevice("Zeta", 7, kTestDriver);
+    pxRebuildDeviceList(0);
+    Open();
+    EXPECT_EQ(L"Zeta||Unknown|Unknown|1", Rows().back());
+    std::wstring shown;
+    for (const wchar_t* device : {L"Alpha", L"Zeta"}) {
+        Focus(device);
+        WhileModal details([&](HWND dialog) {
+            shown += WindowText(GetDlgItem(dialog, IDC_INFO_STARTUP)) + L"|" +
+                     WindowText(GetDlgItem(dialog, IDC_INFO_STATUS)) + L"|";
+            Click(dialog, IDCANCEL);
+        });
+        Click(dlg.m_hWnd, IDC_DETAILS);
+    }
+    EXPECT_EQ(L"Automatic|Working|Unknown|Not started|", shown);
+
+    int checked = -1;
+    WhileModal change([&](HWND dialog) {
+        checked = 0;
+        for (int id = IDC_STARTUP_AUTOMATIC; id <= IDC_STARTUP_DISABLED; ++id)
+            checked += IsDlgButtonChecked(dialog, id);
+        Click(dialog, IDOK);
+    });
+    Click(dlg.m_hWnd, IDC_CHANGE);
+    EXPECT_EQ(0, checked);
+    DWORD startup = 0;
+    DWORD size = sizeof startup;
+    RegGetValueA(HKEY_LOCAL_MACHINE, DeviceKey("Zeta").c_str(), "Startup", RRF_RT_REG_DWORD,
+                 nullptr, &startup, &size);
+    EXPECT_EQ(DWORD(PX_STARTUP_DISABLED), startup);
+    EXPECT_EQ(L"Zeta||Disabled|Unknown|1", Rows().back());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// A driver function the user cancelled shows nothing and restarts nothing.
+TEST_F(DeviceWindows, ACancelledDriverFunctionShowsNothing) {
+    Open();
+    Focus(L"beta");
+    ScratchRegistry::SetDword(DeviceKey("beta").c_str(), "TestResult", PX_ERR_CANCELLED);
+    ScratchRegistry::SetDword(DeviceKey("beta").c_str(), "TestRestart", 1);
+    Click(dlg.m_hWnd, IDC_CARD_OPERATIONS);
+    EXPECT_EQ("init;cards:0;", DriverCalls("beta"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 // Names in three scripts show as written, whatever the system's code page (the console
 // tests run under a Western one).
 TEST_F(DeviceWindows, NamesInEveryScriptShowAsWritten) {
