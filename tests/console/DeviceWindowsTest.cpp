@@ -1,5 +1,6 @@
 // The main window (hidden, modeless) and its modal dialogs as real windows over the real
 // Device library, driven by window messages from inside their own loops.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -450,6 +451,14 @@ TEST(DeviceTemplates, RussianHasTheEnglishControls) {
         }
         EXPECT_EQ(controls[0], controls[1]) << id;
     }
+}
+
+// A box that no test answered fails the test at once, naming its text, and the test goes
+// on: whether the program showed it or the system did.
+TEST(UnexpectedBoxes, FailTheTestNamingTheirText) {
+    EXPECT_NONFATAL_FAILURE(AfxMessageBox(L"Shown by the program"), "\"Shown by the program\"");
+    EXPECT_NONFATAL_FAILURE(MessageBoxW(nullptr, L"Shown by the system", L"Test", MB_YESNO),
+                            "\"Shown by the system\"");
 }
 
 }  // namespace
