@@ -20,7 +20,8 @@ public:
     ~CDeviceListDlg() override;
 
     // Refills the list from the library, starting On demand devices that have not been
-    // started; with keepSelection the focused device stays focused and selected.
+    // started; with keepSelection the focused device stays focused and selected. The list
+    // is sorted by name until a click on a column's header sorts it by that column.
     void Refresh(bool keepSelection);
 
     BOOL OnInitDialog() override;
@@ -39,11 +40,30 @@ private:
     bool ReadFocusedDevice(DeviceInfo& info);
     void UpdateButtons();
     bool HasFunction(const char* deviceName, unsigned code);
+    // One device as the list shows it; the list asks for its texts as it draws them.
+    struct DeviceRow {
+        std::wstring name;
+        std::wstring logicalName;
+        std::wstring nameKey;     // the texts as they sort
+        std::wstring logicalKey;  // made when the list is first sorted by logical name
+        int startupType;
+        int status;
+    };
+    static DeviceRow MakeRow(const DeviceInfo& info);
+    void LoadCellTexts();
+    const std::wstring& CellText(const DeviceRow& row, int column) const;
+    // Sorts the rows by the sort column, ties by name.
+    void SortRows();
+    // A click on a column's header: sorted by it, or the other way round when it already was.
+    void SortBy(int column);
+    // The row of the device called name (prefix: whose name begins so, without regard to
+    // case), searching from start round to it; -1 when there is none.
+    int FindRow(const std::wstring& name, int start = 0, bool prefix = false) const;
+    bool OnListNotify(const NMHDR* header, LRESULT* result);
     void InsertColumns();
     // Focuses, selects and scrolls to item; nothing for -1.
     void SelectItem(int item);
     std::vector<std::wstring> ListedNames() const;
-    void AddDevice(int index, const DeviceInfo& info);
     void RunDeviceFunction(unsigned code);
     void OnDetails();
     void OnChange();
@@ -56,4 +76,11 @@ private:
     HICON m_hSmallIcon;
     // Starts where no index can be, so that the first check always counts as a change.
     int m_lastFocused = -1000;
+    std::vector<DeviceRow> m_rows;
+    int m_sortColumn = 0;
+    bool m_sortAscending = true;
+    // The startup texts of types 0, 1, 2 and any other; the status texts of not started,
+    // started and failed devices.
+    std::wstring m_startupTexts[4];
+    std::wstring m_statusTexts[3];
 };

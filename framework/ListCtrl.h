@@ -35,6 +35,8 @@ public:
     // The whole text, however long.
     std::wstring GetItemText(int item, int subItem) const;
     BOOL SetItemState(int item, UINT state, UINT mask);
+    // An owner-data list's number of rows.
+    void SetItemCount(int count) { SendMessageW(m_hWnd, LVM_SETITEMCOUNT, WPARAM(count), 0); }
     BOOL DeleteAllItems() { return BOOL(SendMessageW(m_hWnd, LVM_DELETEALLITEMS, 0, 0)); }
     int GetItemCount() const { return int(SendMessageW(m_hWnd, LVM_GETITEMCOUNT, 0, 0)); }
     int GetNextItem(int start, UINT flags) const {

@@ -60,6 +60,38 @@ const DeviceApi& TestApi() {
     return api;
 }
 
+// A library of many devices held in memory, handed out in a scrambled order: "Reader 0",
+// "reader 1", ... (every other one in lower case), with logical names in the reverse order.
+std::vector<std::string> gManyNames;
+std::vector<std::string> gManyLogical;
+std::wstring ManyName(int n) {
+    return (n % 2 ? L"reader " : L"Reader ") + std::to_wstring(1000000 + n).substr(1);
+}
+int __stdcall ManyCount() {
+    return int(gManyNames.size());
+}
+int __stdcall ManyInfo(int index, DeviceInfo* info) {
+    const size_t n = (size_t(index) * 7919) % gManyNames.size();
+    *info = {gManyNames[n].c_str(), gManyLogical[n].c_str(), "", "", "", PX_STARTUP_DISABLED, 0,
+             PX_STATUS_NOT_STARTED};
+    return 0;
+}
+const DeviceApi& ManyDevices(int count) {
+    gManyNames.clear();
+    gManyLogical.clear();
+    for (int n = 0; n < count; ++n) {
+        gManyNames.push_back(AnsiFromWide(ManyName(n)));
+        gManyLogical.push_back("L" + std::to_string(20000000 - n) + ":");
+    }
+    static DeviceApi api = [] {
+        DeviceApi a = LibraryDeviceApi();
+        a.getDeviceCount = ManyCount;
+        a.getDeviceInfo = ManyInfo;
+        return a;
+    }();
+    return api;
+}
+
 // Help opens nothing; the file chooser answers with gChosenFile, or cancels without one.
 bool NoHelp(UINT, const std::wstring&) {
     return true;
@@ -301,6 +333,45 @@ TEST_F(DeviceWindows, DetailsShowEveryValue) {
     });
     Click(dlg.m_hWnd, IDC_DETAILS);
     EXPECT_EQ(comment + L"|", tips);
+}
+
+// The list keeps up with many devices: every one listed in order of name without regard to
+// case, a click on a header sorts by that column (a second one the other way round), and the
+// focused device stays focused through sorting and refilling.
+TEST_F(DeviceWindows, ManyDevicesSortedByAnyColumnKeepTheFocusedOne) {
+    for (int count : {1000, 100000}) {
+        CDeviceListDlg window(nullptr, ManyDevices(count));
+        ASSERT_TRUE(window.CreateIndirect(window.m_pTemplate, nullptr));
+        CListCtrl& list = window.m_list;
+        auto first = [&] { return list.GetItemText(0, 0); };
+        auto focused = [&] { return list.GetItemText(list.GetNextItem(-1, LVNI_FOCUSED), 0); };
+        auto clickHeader = [&](int column) {
+            HWND header = HWND(SendMessageW(list.m_hWnd, LVM_GETHEADER, 0, 0));
+            RECT r = {};
+            SendMessageW(header, HDM_GETITEMRECT, column, LPARAM(&r));
+            const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageW(header, WM_LBUTTONUP, 0, at);
+        };
+        EXPECT_EQ(count, list.GetItemCount());
+        EXPECT_EQ(ManyName(0), first());
+        EXPECT_EQ(ManyName(1), list.GetItemText(1, 0));
+        EXPECT_EQ(ManyName(count - 1), list.GetItemText(count - 1, 0));
+        const std::wstring middle = ManyName(count / 2 + 1);
+        const UINT state = LVIS_FOCUSED | LVIS_SELECTED;
+        list.SetItemState(list.FindItem(middle), state, state);
+
+        clickHeader(1);  // logical names, which run the other way
+        EXPECT_EQ(ManyName(count - 1), first()) << count;
+        EXPECT_EQ(middle, focused());
+        EXPECT_EQ(count / 2 - 2 + count % 2, list.GetNextItem(-1, LVNI_SELECTED));
+        clickHeader(1);
+        EXPECT_EQ(ManyName(0), first()) << count;
+        window.Refresh(true);
+        EXPECT_EQ(count, list.GetItemCount());
+        EXPECT_EQ(middle, focused());
+        window.DestroyWindow();
+    }
 }
 
 // The library's text for every status; a startup type outside the three the console knows
