@@ -17,8 +17,7 @@ const struct {
     int width;
 } kColumns[] = {{IDS_DEVICE_NAME, 75}, {IDS_LOGICAL_NAME, 70}, {IDS_STARTUP, 65}, {IDS_STATUS, 52}};
 
-// Bitmap 132 holds two images 19 pixels wide: a started device, and any other status.
-constexpr int kImageWidth = 19;
+// Each device bitmap holds two square images: a started device, and any other status.
 constexpr int kImageGrow = 2;
 constexpr COLORREF kImageMask = RGB(255, 255, 255);
 constexpr int kImageStarted = 0;
@@ -54,6 +53,17 @@ std::wstring SortKey(std::wstring text) {
 
 }  // namespace
 
+DeviceImages DeviceImagesFor(int dpi) {
+    static const DeviceImages kSizes[] = {
+        {IDB_DEVICES_32, 32}, {IDB_DEVICES_24, 24}, {IDB_DEVICES_20, 20}, {IDB_DEVICES_16, 16}};
+    // 16 pixels at 96 DPI, grown with it; never larger than the DPI asks for, so that the
+    // row height follows the text's.
+    for (const DeviceImages& size : kSizes) {
+        if (size.pixels * 96 <= 16 * dpi) return size;
+    }
+    return kSizes[3];
+}
+
 CDeviceListDlg::CDeviceListDlg(CWnd* parent, const DeviceApi& api)
     : CLangDialog(IDD_MAIN, parent),
       m_api(api),
@@ -80,8 +90,11 @@ BOOL CDeviceListDlg::OnInitDialog() {
     const DWORD rowStyles = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
     m_list.SetExtendedStyle(rowStyles, rowStyles);
     InsertColumns();
+    HDC screen = GetDC(m_hWnd);
+    const DeviceImages size = DeviceImagesFor(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(m_hWnd, screen);
     CImageList images;
-    if (images.Create(IDB_DEVICES, kImageWidth, kImageGrow, kImageMask)) {
+    if (images.Create(size.bitmap, size.pixels, kImageGrow, kImageMask)) {
         m_list.SetImageList(images.Detach(), LVSIL_SMALL);  // the list owns it from here
     }
     Refresh(false);

@@ -14,6 +14,13 @@
 #include <string>
 #include <vector>
 
+// The device images for a window at dpi dots per inch: the bitmap and its images' size.
+struct DeviceImages {
+    UINT bitmap;
+    int pixels;
+};
+DeviceImages DeviceImagesFor(int dpi);
+
 class CDeviceListDlg : public CLangDialog {
 public:
     explicit CDeviceListDlg(CWnd* parent = nullptr, const DeviceApi& api = LibraryDeviceApi());

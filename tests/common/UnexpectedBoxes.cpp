@@ -1,11 +1,9 @@
-// Window tests answer every message box they expect through MessageBoxRecorder. Any other
-// box fails the test that meets it, naming its text, and is closed at once, so that the test
-// goes on instead of waiting for a click that never comes:
-// - a box of the program's own (AfxMessageBox) with no recorder in place is refused by the
-//   default hook that this file installs for the whole test program;
-// - a box of the system's own (MessageBox called directly, by the program or by a module it
-//   loaded) is found by a thread timer, which runs inside the box's own message loop.
-// Linking this file into a test program is all it takes.
+// Window tests answer the message boxes they expect through MessageBoxRecorder. Any other
+// box fails the test that meets it, naming its text, and is closed at once instead of
+// waiting for a click: a box of the program's (AfxMessageBox) with no recorder in place is
+// refused by the default hook set here; a box of the system's (MessageBox called directly)
+// is found by a thread timer, which runs inside the box's own message loop. Linking this
+// file into a test program is all it takes.
 #include <gtest/gtest.h>
 
 #include <windows.h>

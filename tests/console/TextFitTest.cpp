@@ -13,13 +13,13 @@ using console_test::WindowText;
 
 namespace {
 
-// Room a control keeps beside its text: a push button's frame and margins, a radio button's
-// circle and gap, a group box's indent on either side of its title, a list cell's margins.
+// Room a control keeps beside its text: a button's frame, a radio button's circle, a group
+// box's indents, a list cell's margins.
 constexpr int kButtonMargins = 8;
 constexpr int kGroupIndents = 16;
 constexpr int kCellMargins = 12;
 
-// The text's size as the control draws it (with '&' marking a mnemonic), in a given width.
+// The text's size as the control draws it ('&' marks a mnemonic), within width.
 SIZE Measure(HWND control, const std::wstring& text, int width, UINT format) {
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, HFONT(SendMessageW(control, WM_GETFONT, 0, 0)));
@@ -30,35 +30,25 @@ SIZE Measure(HWND control, const std::wstring& text, int width, UINT format) {
     return {r.right, r.bottom};
 }
 
-// What is cut of a control's text; empty when it fits.
+// What is cut of a control's text; empty when it fits. Labels wrap at word ends, so every
+// line must fit, and so must their height.
 std::string Overflow(HWND control) {
     const std::wstring text = WindowText(control);
-    if (text.empty()) return "";
     RECT client;
     GetClientRect(control, &client);
     wchar_t kind[32] = {};
     GetClassNameW(control, kind, 32);
-    const LONG style = GetWindowLongW(control, GWL_STYLE);
-    int room = client.right;
-    SIZE need = {};
-    if (lstrcmpiW(kind, L"Static") == 0) {
-        // Labels wrap at word ends: every line must fit, and so must the lines' height.
-        need = Measure(control, text, room, DT_WORDBREAK);
-        if (need.cy <= client.bottom) need.cy = 0;
-    } else {
-        const LONG type = style & BS_TYPEMASK;
-        if (type == BS_GROUPBOX) {
-            room -= kGroupIndents;
-        } else if (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON) {
-            room -= GetSystemMetrics(SM_CXMENUCHECK) + kButtonMargins / 2;
-        } else {
-            room -= kButtonMargins;
-        }
-        need = {Measure(control, text, room, DT_SINGLELINE).cx, 0};
-    }
-    if (need.cx <= room && need.cy == 0) return "";
-    return AnsiFromWide(text) + " needs " + std::to_string(need.cx) + " of " +
-           std::to_string(room) + " pixels" + (need.cy ? ", and more lines" : "");
+    const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+    const bool label = lstrcmpiW(kind, L"Static") == 0;
+    const int room = client.right - (label                 ? 0
+                                     : type == BS_GROUPBOX ? kGroupIndents
+                                     : type == BS_AUTORADIOBUTTON
+                                         ? GetSystemMetrics(SM_CXMENUCHECK) + kButtonMargins / 2
+                                         : kButtonMargins);
+    const SIZE need = Measure(control, text, room, label ? DT_WORDBREAK : DT_SINGLELINE);
+    if (text.empty() || (need.cx <= room && (!label || need.cy <= client.bottom))) return "";
+    return AnsiFromWide(text) + " needs " + std::to_string(need.cx) + "x" +
+           std::to_string(need.cy) + " of " + std::to_string(room) + " pixels";
 }
 
 TEST(TextFit, EveryControlsTextFitsInEitherLanguage) {
