@@ -113,7 +113,7 @@ void CDeviceListDlg::InsertColumns() {
 void CDeviceListDlg::Refresh(bool keepSelection) {
     std::wstring selected;
     if (keepSelection) {
-        const int focused = m_list.GetNextItem(-1, LVNI_FOCUSED);
+        const int focused = FocusedRow();
         if (focused < 0) keepSelection = false;
         if (keepSelection) selected = m_rows[size_t(focused)].name;
     }
@@ -198,7 +198,7 @@ void CDeviceListDlg::SortRows() {
 }
 
 void CDeviceListDlg::SortBy(int column) {
-    const int focused = m_list.GetNextItem(-1, LVNI_FOCUSED);
+    const int focused = FocusedRow();
     const std::wstring name = focused >= 0 ? m_rows[size_t(focused)].name : std::wstring();
     m_sortAscending = column == m_sortColumn ? !m_sortAscending : true;
     m_sortColumn = column;
@@ -220,6 +220,11 @@ int CDeviceListDlg::FindRow(const std::wstring& name, int start, bool prefix) co
     return -1;
 }
 
+int CDeviceListDlg::FocusedRow() const {
+    const int focused = m_list.GetNextItem(-1, LVNI_FOCUSED);
+    return focused >= 0 && size_t(focused) < m_rows.size() ? focused : -1;
+}
+
 void CDeviceListDlg::SelectItem(int item) {
     if (item < 0) return;
     const UINT state = LVIS_FOCUSED | LVIS_SELECTED;
@@ -236,8 +241,8 @@ std::vector<std::wstring> CDeviceListDlg::ListedNames() const {
 }
 
 bool CDeviceListDlg::ReadFocusedDevice(DeviceInfo& info) {
-    int focused = m_list.GetNextItem(-1, LVNI_FOCUSED);
-    if (focused < 0 || size_t(focused) >= m_rows.size()) return false;
+    const int focused = FocusedRow();
+    if (focused < 0) return false;
     std::string name = AnsiFromWide(m_rows[size_t(focused)].name);
     int result = m_api.getDeviceInfo1(name.c_str(), &info);
     if (result != 0) {

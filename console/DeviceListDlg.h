@@ -68,6 +68,8 @@ private:
     int FindRow(const std::wstring& name, int start = 0, bool prefix = false) const;
     bool OnListNotify(const NMHDR* header, LRESULT* result);
     void InsertColumns();
+    // The focused item's row; -1 when no item is focused.
+    int FocusedRow() const;
     // Focuses, selects and scrolls to item; nothing for -1.
     void SelectItem(int item);
     std::vector<std::wstring> ListedNames() const;
