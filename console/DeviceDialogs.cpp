@@ -46,7 +46,15 @@ BOOL CDeviceDetailsDlg::OnInitDialog() {
         {IDC_INFO_STARTUP, StartupTypeText(m_pInfo->startupType)},
         {IDC_INFO_STATUS, statusText},
     };
-    for (const auto& value : values) SetDlgItemTextW(m_hWnd, value.control, value.text.c_str());
+    // A value too long for its line ends in an ellipsis and shows in full under the mouse.
+    m_tips.Create(m_hWnd);
+    for (const auto& value : values) {
+        HWND control = GetDlgItem(m_hWnd, value.control);
+        SetWindowTextW(control, value.text.c_str());
+        if (value.control != IDC_INFO_DRIVER_DLL && TextIsCut(control, value.text)) {
+            m_tips.AddTool(control, value.text);
+        }
+    }
     return TRUE;
 }
 

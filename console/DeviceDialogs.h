@@ -5,6 +5,7 @@
 
 #include "app/LangDialog.h"
 #include "console/DeviceApi.h"
+#include "framework/ToolTip.h"
 
 #include <string>
 
@@ -14,6 +15,9 @@ public:
                       const DeviceApi& api = LibraryDeviceApi());
 
     BOOL OnInitDialog() override;
+
+    // The full texts of the values cut to their lines.
+    CToolTipCtrl m_tips;
 
 private:
     const DeviceInfo* m_pInfo;

@@ -7,6 +7,32 @@ namespace {
 // What DataExchange::Fail throws; caught only by UpdateData.
 struct ExchangeFailed {};
 
+// A popup dialog opens in the middle of its owner, or of the work area when it has none or
+// the owner is minimised, and never reaches past the work area's edges: a window opened in
+// the screen's corner, away from the window the user works in, is easily missed.
+void CenterDialog(HWND dialog) {
+    if (GetWindowLongW(dialog, GWL_STYLE) & WS_CHILD) return;
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT area = monitor.rcWork;
+    RECT around = area;
+    if (owner && !IsIconic(owner)) GetWindowRect(owner, &around);
+    RECT window;
+    GetWindowRect(dialog, &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    auto place = [](LONG low, LONG high, LONG areaLow, LONG areaHigh, int size) {
+        LONG start = low + (high - low - size) / 2;
+        if (start + size > areaHigh) start = areaHigh - size;
+        return start < areaLow ? areaLow : start;
+    };
+    SetWindowPos(dialog, nullptr, place(around.left, around.right, area.left, area.right, width),
+                 place(around.top, around.bottom, area.top, area.bottom, height), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 HWND CDataExchange::PrepareCtrl(int controlId) {
@@ -156,7 +182,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         auto* self = reinterpret_cast<CDialog*>(lParam);
         SetWindowLongPtrW(window, DWLP_USER, lParam);
         self->m_hWnd = window;
-        return self->OnInitDialog();
+        const BOOL result = self->OnInitDialog();
+        // After the dialog's own initialisation, which may change its size.
+        if (IsWindow(window)) CenterDialog(window);
+        return result;
     }
     auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!self) return FALSE;

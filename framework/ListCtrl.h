@@ -35,6 +35,8 @@ public:
     // The whole text, however long.
     std::wstring GetItemText(int item, int subItem) const;
     BOOL SetItemState(int item, UINT state, UINT mask);
+    // An owner-data list's number of rows.
+    void SetItemCount(int count) { SendMessageW(m_hWnd, LVM_SETITEMCOUNT, WPARAM(count), 0); }
     BOOL DeleteAllItems() { return BOOL(SendMessageW(m_hWnd, LVM_DELETEALLITEMS, 0, 0)); }
     int GetItemCount() const { return int(SendMessageW(m_hWnd, LVM_GETITEMCOUNT, 0, 0)); }
     int GetNextItem(int start, UINT flags) const {
@@ -42,6 +44,16 @@ public:
     }
     // The first item after start whose text is exactly text; -1 when there is none.
     int FindItem(const std::wstring& text, int start = -1) const;
+    // The extended styles (LVS_EX_...) in mask become those of styles.
+    void SetExtendedStyle(DWORD mask, DWORD styles) {
+        SendMessageW(m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, mask, styles);
+    }
+    DWORD GetExtendedStyle() const {
+        return DWORD(SendMessageW(m_hWnd, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    }
+    BOOL EnsureVisible(int item) {
+        return BOOL(SendMessageW(m_hWnd, LVM_ENSUREVISIBLE, WPARAM(item), FALSE));
+    }
     // The list takes the image list of the given kind (LVSIL_SMALL, ...); the previous one.
     HIMAGELIST SetImageList(HIMAGELIST imageList, int kind) {
         return HIMAGELIST(SendMessageW(m_hWnd, LVM_SETIMAGELIST, WPARAM(kind), LPARAM(imageList)));

@@ -122,12 +122,15 @@ void CInstallDialogHost::ProgressStep(int pos) {
     UpdateProgress(nullptr, pos);
 }
 
+// A title names the next stage; the bar stays where the last step put it, so that it moves
+// over the whole run rather than starting again at every stage.
 void CInstallDialogHost::SetProgressText(const char* text) {
-    UpdateProgress(WideFromAnsi(text ? text : "").c_str(), 0);
+    m_progress.SetText(WideFromAnsi(text ? text : ""));
+    CheckCancel();
 }
 
 void CInstallDialogHost::CheckCancel() {
-    UpdateProgress(nullptr, 0);
+    if (m_progress.TakeCancel()) ThrowScriptError(ScriptError::kCancelled);
 }
 
 void CInstallDialogHost::UpdateProgress(const wchar_t* text, int position) {

@@ -25,9 +25,9 @@ public:
     // pos -1 steps the bar, any other value sets it; then raises kCancelled if the user
     // cancelled.
     void ProgressStep(int pos) override;
-    // Sets the text line and the bar to 0; then raises kCancelled if the user cancelled.
+    // Sets the text line, leaving the bar; then raises kCancelled if the user cancelled.
     void SetProgressText(const char* text) override;
-    // Sets the bar to 0; then raises kCancelled if the user cancelled.
+    // Raises kCancelled if the user cancelled; the bar stays.
     void CheckCancel() override;
     // A message box built from the type string; returns 1, 0 or 2.
     int Prompt(const char* text, const char* type) override;

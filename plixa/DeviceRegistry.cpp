@@ -90,8 +90,9 @@ DeviceRecord ReadRecord(HKEY devices, std::string name) {
     if (auto driver = QueryString(key.Get(), "DriverDll", &type)) {
         record.driverDll = type == REG_EXPAND_SZ ? ExpandEnvironment(*driver) : *driver;
     }
-    std::optional<DWORD> startup = ReadDword(key.Get(), "Startup");
-    if (startup && *startup <= PX_STARTUP_DISABLED) record.startupType = int(*startup);
+    // Kept as the record holds it, even outside 0..2: the program, not the library, decides
+    // what an unknown startup type means to the user.
+    if (auto startup = ReadDword(key.Get(), "Startup")) record.startupType = int(*startup);
     if (auto version = ReadDword(key.Get(), "Version")) record.driverVersion = int(*version);
     return record;
 }

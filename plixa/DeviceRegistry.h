@@ -8,8 +8,8 @@ namespace plixa {
 
 extern const char kDevicesKeyPath[];
 
-// One device key's values as the library uses them. Absent texts are empty; an absent,
-// wrongly typed or out-of-range number keeps its default.
+// One device key's values as the library uses them. Absent texts are empty; an absent or
+// wrongly typed number keeps its default; any DWORD is taken as it is.
 struct DeviceRecord {
     std::string name;
     std::string logicalName;

@@ -177,17 +177,27 @@ const Library::Device* Library::Find(const char* name) const {
     return const_cast<Library*>(this)->Find(name);
 }
 
+namespace {
+
+DeviceInfo InfoOf(const Library::Device& device) {
+    return DeviceInfo{device.name,      device.logicalName, device.vendor,        device.comment,
+                      device.driverDll, device.startupType, device.driverVersion, device.status};
+}
+
+}  // namespace
+
+// By index directly: a program reading every device in turn makes one pass, not one search
+// of the list per device.
 int Library::GetInfo(int index, DeviceInfo* info) const {
     if (index < 0 || index >= Count()) return PX_ERR_NO_SUCH_DEVICE;
-    return GetInfo(devices_[index].name, info);
+    *info = InfoOf(devices_[size_t(index)]);
+    return PX_OK;
 }
 
 int Library::GetInfo(const char* name, DeviceInfo* info) const {
     const Device* device = Find(name);
     if (!device) return PX_ERR_NO_SUCH_DEVICE;
-    *info =
-        DeviceInfo{device->name,      device->logicalName, device->vendor,        device->comment,
-                   device->driverDll, device->startupType, device->driverVersion, device->status};
+    *info = InfoOf(*device);
     return PX_OK;
 }
 

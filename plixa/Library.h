@@ -40,7 +40,6 @@ public:
     int Extended(const char* name, unsigned code, void* ownerWindow, int* out);
     int ChangeSettings(const char* name, int startupType, const char* logicalName);
 
-private:
     // Text fields point into texts_, so that records handed out stay valid when a setting
     // changes; the store is renewed at every rebuild.
     struct Device {
@@ -55,6 +54,7 @@ private:
         Module driver;  // held while the device is started
     };
 
+private:
     Device* Find(const char* name);
     const Device* Find(const char* name) const;
     int StartDevice(Device& device);

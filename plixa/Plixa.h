@@ -29,11 +29,13 @@ typedef struct DeviceInfo {
     const char* vendor;       // registry value Vendor
     const char* comment;      // registry value Comment
     const char* driverDll;    // registry value DriverDll, environment references expanded
-    int startupType;          // PX_STARTUP_AUTOMATIC, PX_STARTUP_ON_DEMAND, PX_STARTUP_DISABLED
+    int startupType;          // registry value Startup as it is (PX_STARTUP_...; default 1)
     int driverVersion;        // major << 8 | minor
     int status;               // PX_STATUS_NOT_STARTED, 0 when started, else a PX_ERR_ code
 } DeviceInfo;
 
+// Startup types. A record may hold any other value: it is reported as it is, and such a
+// device, like an On demand one, starts only when asked.
 enum {
     PX_STARTUP_AUTOMATIC = 0,  // started by pxInitLibrary
     PX_STARTUP_ON_DEMAND = 1,  // started by pxInitDevice or pxReInitDevice
@@ -115,9 +117,11 @@ int __stdcall pxExtendedFunction(const char* deviceName, unsigned code, void* ow
 int __stdcall pxChangeDeviceSettings(const char* deviceName, int startupType,
                                      const char* logicalName);
 
-// Writes the text of a code returned by this library to buffer, at most 256 bytes with the
-// terminating zero, and returns its length (non-zero). For any other code, writes an empty
-// text and returns 0.
+// Writes the text of a code returned by this library, or of a status it reports (0 started,
+// PX_STATUS_NOT_STARTED), to buffer, at most 256 bytes with the terminating zero, and returns
+// its length (non-zero). For any other code, writes an empty text and returns 0. The text is
+// in the language of the Obrix programs (HKEY_LOCAL_MACHINE\SOFTWARE\Obrix, value Language:
+// "eng" English, anything else Russian, their default) and the process's code page.
 int __stdcall pxGetErrorString(int code, char* buffer);
 
 #ifdef __cplusplus

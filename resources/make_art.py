@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (128, in every size Explorer asks for) and device image strip
-(132): a card reader with a card in its slot. Run it to regenerate tolvarin.ico and
-devices.bmp after a change."""
+"""Draws the program's icon (128, in every size Explorer asks for) and device image strips
+(132 to 135, one for each size the list chooses by DPI): a card reader with a card in its
+slot. Run it to regenerate tolvarin.ico and devices*.bmp after a change."""
 import struct
 import zlib
 from pathlib import Path
@@ -69,33 +69,38 @@ def write_ico(path):
     path.write_bytes(out + b"".join(data for _, data in images))
 
 
-def write_bmp(path):
-    # Two images 19 by 13 pixels side by side: a started device and any other status, each
-    # a 13-pixel reader in the middle. White marks the background for the image list's mask.
-    cell_w, height, pic = 19, 13, 13
+# The device image strips, one for each size the list chooses by its window's DPI: 16
+# pixels at 96 DPI, 20 at 120, 24 at 144, 32 at 192.
+STRIP_SIZES = (16, 20, 24, 32)
+
+
+def write_bmp(path, size):
+    # Two square images side by side: a started device and any other status. White marks
+    # the background for the image list's mask.
     key = (255, 255, 255)
-    pics = [reader(pic, LED_OK), reader(pic, LED_BAD)]
-    width = cell_w * len(pics)
+    pics = [reader(size, LED_OK), reader(size, LED_BAD)]
+    width = size * len(pics)
     stride = (width * 3 + 3) & ~3
-    left = (cell_w - pic) // 2
     body = b""
-    # The status light, large enough to tell at a glance: 3 by 3 pixels at the bottom right.
+    # The status light, large enough to tell at a glance: a fifth of the picture, bottom right.
+    led = max(3, size // 5)
+
     def light(x, y, colour):
-        inside = cell_w - 5 <= x < cell_w - 2 and height - 4 <= y < height - 1
+        inside = size - led - 1 <= x < size - 1 and size - led - 1 <= y < size - 1
         return colour + (255,) if inside else None
 
-    for y in reversed(range(height)):
+    for y in reversed(range(size)):
         row = b""
-        for image, led in zip(pics, (LED_OK, LED_BAD)):
-            for x in range(cell_w):
-                r, g, b, a = image[y][x - left] if left <= x < left + pic else (0, 0, 0, 0)
-                r, g, b, a = light(x, y, led) or (r, g, b, a)
+        for image, colour in zip(pics, (LED_OK, LED_BAD)):
+            for x in range(size):
+                r, g, b, a = light(x, y, colour) or image[y][x]
                 row += bytes((b, g, r) if a else key[::-1])
         body += row + bytes(stride - len(row))
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, width, size, 1, 24, 0, len(body), 2835, 2835, 0, 0)
     path.write_bytes(struct.pack("<2sIHHI", b"BM", 14 + 40 + len(body), 0, 0, 54) + info + body)
 
 
 if __name__ == "__main__":
     write_ico(HERE / "tolvarin.ico")
-    write_bmp(HERE / "devices.bmp")
+    for size in STRIP_SIZES:
+        write_bmp(HERE / f"devices{size}.bmp", size)

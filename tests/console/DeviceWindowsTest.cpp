@@ -1,7 +1,9 @@
 // The main window (hidden, modeless) and its modal dialogs as real windows over the real
 // Device library, driven by window messages from inside their own loops.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,31 @@ const DeviceApi& TestApi() {
     return api;
 }
 
+// A library of many devices held in memory, handed out in a scrambled order: "Reader 0",
+// "reader 1", ... (every other one in lower case), with logical names in the reverse order.
+std::vector<std::string> gManyNames;
+std::wstring ManyName(int n) {
+    return (n % 2 ? L"reader " : L"Reader ") + std::to_wstring(1000000 + n).substr(1);
+}
+int __stdcall ManyCount() {
+    return int(gManyNames.size());
+}
+int __stdcall ManyInfo(int index, DeviceInfo* info) {
+    const size_t n = (size_t(index) * 7919) % gManyNames.size();
+    static std::string logical;
+    logical = "L" + std::to_string(20000000 - n);
+    *info = {gManyNames[n].c_str(), logical.c_str(), "", "", "", 2, 0, -1};
+    return 0;
+}
+const DeviceApi& ManyDevices(int count) {
+    gManyNames.clear();
+    for (int n = 0; n < count; ++n) gManyNames.push_back(AnsiFromWide(ManyName(n)));
+    static DeviceApi api = LibraryDeviceApi();
+    api.getDeviceCount = ManyCount;
+    api.getDeviceInfo = ManyInfo;
+    return api;
+}
+
 // Help opens nothing; the file chooser answers with gChosenFile, or cancels without one.
 bool NoHelp(UINT, const std::wstring&) {
     return true;
@@ -65,6 +92,21 @@ std::wstring gChosenFile;
 INT_PTR ChooseFile(const OPENFILENAMEW&, std::wstring& path) {
     path = gChosenFile;
     return gChosenFile.empty() ? IDCANCEL : IDOK;
+}
+
+// Centred: the middles of the two rectangles are the same, but for the rounding.
+testing::AssertionResult SameCentre(HWND window, const RECT& around) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const LONG dx = r.left + r.right - around.left - around.right;
+    const LONG dy = r.top + r.bottom - around.top - around.bottom;
+    if (std::abs(dx) <= 2 && std::abs(dy) <= 2) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "off the centre by " << dx / 2 << "," << dy / 2;
+}
+RECT WindowRect(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return r;
 }
 
 class DeviceWindows : public testing::Test {
@@ -193,6 +235,44 @@ TEST_F(DeviceWindows, ButtonsFollowTheFocusedDeviceAndAreRecomputedOnlyWhenItMov
     EXPECT_EQ(L"The device's driver reported an error.", boxes.boxes[0].text);
 }
 
+// The main window opens in the middle of the work area, Details in the middle of the main
+// window; Enter on a device and a double click on one open its details; rows select whole.
+TEST_F(DeviceWindows, EnterOrADoubleClickOpensTheDetailsCentredOnTheWindow) {
+    Open();
+    RECT workArea;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    EXPECT_TRUE(SameCentre(dlg.m_hWnd, workArea));
+    EXPECT_TRUE(dlg.m_list.GetExtendedStyle() & LVS_EX_FULLROWSELECT);
+    int width = 0, height = 0;  // the images of the screen's 96 DPI
+    ImageList_GetIconSize(
+        HIMAGELIST(SendMessageW(dlg.m_list.m_hWnd, LVM_GETIMAGELIST, LVSIL_SMALL, 0)), &width,
+        &height);
+    EXPECT_EQ(16, width);
+    EXPECT_EQ(16, height);
+    std::wstring opened;
+    auto details = [&](HWND dialog) {
+        opened += WindowText(GetDlgItem(dialog, IDC_INFO_DEVICE_NAME)) + L"|";
+        EXPECT_TRUE(SameCentre(dialog, WindowRect(dlg.m_hWnd)));
+        Click(dialog, IDCANCEL);
+    };
+    Focus(L"Alpha");
+    {
+        WhileModal modal(details);
+        MSG enter = {};
+        enter = {dlg.m_list.m_hWnd, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+        EXPECT_TRUE(IsDialogMessageW(dlg.m_hWnd, &enter));
+    }
+    {
+        WhileModal modal(details);
+        RECT row = {LVIR_LABEL, 0, 0, 0};
+        SendMessageW(dlg.m_list.m_hWnd, LVM_GETITEMRECT, Item(L"Gamma"), LPARAM(&row));
+        SendMessageW(dlg.m_list.m_hWnd, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                     MAKELPARAM(row.left + 2, row.top + 2));
+    }
+    EXPECT_EQ(L"Alpha|Gamma|", opened);
+    EXPECT_TRUE(IsWindow(dlg.m_hWnd));  // Enter did not close the window
+}
+
 TEST_F(DeviceWindows, DetailsShowEveryValue) {
     Open();
     Focus(L"Delta");
@@ -207,6 +287,104 @@ TEST_F(DeviceWindows, DetailsShowEveryValue) {
         L"Z:\\missing\\driver.dll|Delta||||10.15|On demand|"
         L"The device's driver module cannot be loaded.|",
         values);
+
+    // A comment longer than its line is cut with an ellipsis and shows whole under the
+    // mouse; a vendor that fits needs no tip.
+    const std::wstring comment = L"Reads contact and contactless cards; " + std::wstring(80, L'x');
+    ScratchRegistry::SetString(DeviceKey("Delta").c_str(), "Comment", AnsiFromWide(comment));
+    ScratchRegistry::SetString(DeviceKey("Delta").c_str(), "Vendor", "Obrix");
+    pxRebuildDeviceList(0);
+    std::wstring tips;
+    WhileModal longComment([&](HWND dialog) {
+        HWND text = GetDlgItem(dialog, IDC_INFO_COMMENT);
+        EXPECT_TRUE(GetWindowLongW(text, GWL_STYLE) & SS_ENDELLIPSIS);
+        EXPECT_TRUE(TextIsCut(text, WindowText(text)));
+        // The dialog object, as the framework keeps it with its window.
+        auto* shown = reinterpret_cast<CDeviceDetailsDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        tips = shown->m_tips.GetText(text) + L"|" +
+               shown->m_tips.GetText(GetDlgItem(dialog, IDC_INFO_VENDOR));
+        Click(dialog, IDCANCEL);
+    });
+    Click(dlg.m_hWnd, IDC_DETAILS);
+    EXPECT_EQ(comment + L"|", tips);
+}
+
+// The list keeps up with many devices: every one listed in order of name without regard to
+// case, a click on a header sorts by that column (a second one the other way round), and the
+// focused device stays focused through sorting and refilling.
+TEST_F(DeviceWindows, ManyDevicesSortedByAnyColumnKeepTheFocusedOne) {
+    for (int count : {1000, 100000}) {
+        CDeviceListDlg window(nullptr, ManyDevices(count));
+        ASSERT_TRUE(window.CreateIndirect(window.m_pTemplate, nullptr));
+        CListCtrl& list = window.m_list;
+        auto focused = [&] { return list.GetItemText(list.GetNextItem(-1, LVNI_FOCUSED), 0); };
+        auto clickHeader = [&](int column) {
+            HWND header = HWND(SendMessageW(list.m_hWnd, LVM_GETHEADER, 0, 0));
+            RECT r = {};
+            SendMessageW(header, HDM_GETITEMRECT, column, LPARAM(&r));
+            const LPARAM middle = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+            SendMessageW(header, WM_LBUTTONUP, 0, middle);
+        };
+        EXPECT_EQ(count, list.GetItemCount());
+        for (int n : {0, 1, count - 1}) EXPECT_EQ(ManyName(n), list.GetItemText(n, 0));
+        const std::wstring middle = ManyName(count / 2 + 1);
+        list.SetItemState(list.FindItem(middle), LVIS_FOCUSED | LVIS_SELECTED, 0xF);
+
+        clickHeader(1);  // logical names, which run the other way
+        EXPECT_EQ(ManyName(count - 1), list.GetItemText(0, 0)) << count;
+        EXPECT_EQ(count / 2 - 2, list.GetNextItem(-1, LVNI_SELECTED));
+        EXPECT_EQ(middle, focused());
+        clickHeader(1);
+        EXPECT_EQ(ManyName(0), list.GetItemText(0, 0)) << count;
+        window.Refresh(true);
+        EXPECT_EQ(count, list.GetItemCount());
+        EXPECT_EQ(middle, focused());
+        window.DestroyWindow();
+    }
+}
+
+// The library's text for every status; a startup type outside the three the console knows
+// shows as "Unknown", selects no radio in Change, and Change's OK then writes Disabled.
+TEST_F(DeviceWindows, StatusTextsAndAStartupTypeTheConsoleDoesNotKnow) {
+    AddDevice("Zeta", 7, kTestDriver);
+    pxRebuildDeviceList(0);
+    Open();
+    EXPECT_EQ(L"Zeta||Unknown|Unknown|1", Rows().back());
+    std::wstring shown;
+    for (const wchar_t* device : {L"Alpha", L"Zeta"}) {
+        Focus(device);
+        WhileModal details([&](HWND dialog) {
+            shown += WindowText(GetDlgItem(dialog, IDC_INFO_STARTUP)) + L"|" +
+                     WindowText(GetDlgItem(dialog, IDC_INFO_STATUS)) + L"|";
+            Click(dialog, IDCANCEL);
+        });
+        Click(dlg.m_hWnd, IDC_DETAILS);
+    }
+    EXPECT_EQ(L"Automatic|Working|Unknown|Not started|", shown);
+
+    int checked = -1;
+    WhileModal change([&](HWND dialog) {
+        checked = 0;
+        for (int id = IDC_STARTUP_AUTOMATIC; id <= IDC_STARTUP_DISABLED; ++id)
+            checked += IsDlgButtonChecked(dialog, id);
+        Click(dialog, IDOK);
+    });
+    Click(dlg.m_hWnd, IDC_CHANGE);
+    EXPECT_EQ(0, checked);  // and the library was given Disabled:
+    EXPECT_EQ(L"Zeta||Disabled|Unknown|1", Rows().back());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// A driver function the user cancelled shows nothing and restarts nothing.
+TEST_F(DeviceWindows, ACancelledDriverFunctionShowsNothing) {
+    Open();
+    Focus(L"beta");
+    ScratchRegistry::SetDword(DeviceKey("beta").c_str(), "TestResult", PX_ERR_CANCELLED);
+    ScratchRegistry::SetDword(DeviceKey("beta").c_str(), "TestRestart", 1);
+    Click(dlg.m_hWnd, IDC_CARD_OPERATIONS);
+    EXPECT_EQ("init;cards:0;", DriverCalls("beta"));
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 // Names in three scripts show as written, whatever the system's code page (the console
@@ -276,7 +454,10 @@ TEST_F(DeviceWindows, InstallAndUninstallThroughTheButtons) {
     ASSERT_EQ(1u, boxes.boxes.size());  // the confirmation, answered OK
     EXPECT_NE(std::wstring::npos, boxes.boxes[0].text.find(L"Sample smart card reader 1.0"));
     EXPECT_EQ(L"SampleReader|SCR1:|On demand|Success|0", Rows()[5]);
-    EXPECT_EQ(L"Gamma", Focused());
+    // The new device is selected, so that its buttons are ready.
+    EXPECT_EQ(L"SampleReader", Focused());
+    EXPECT_EQ(5, dlg.m_list.GetNextItem(-1, LVNI_SELECTED));
+    EXPECT_EQ("DCUSO", Buttons());
 
     Focus(L"SampleReader");
     boxes.Answer(IDNO);
@@ -290,6 +471,14 @@ TEST_F(DeviceWindows, InstallAndUninstallThroughTheButtons) {
     EXPECT_EQ(5, dlg.m_list.GetItemCount());
     EXPECT_EQ(-1, Item(L"SampleReader"));
     EXPECT_EQ(L"", Focused());
+}
+
+// Device images grow with the DPI, never past what it asks for: 16 pixels at 96 DPI, 20
+// from 120, 24 from 144, 32 from 192.
+TEST(DeviceImages, SizeFollowsTheDpi) {
+    const int cases[][2] = {{72, 16},  {119, 16}, {120, 20}, {143, 20},
+                            {144, 24}, {191, 24}, {192, 32}, {400, 32}};
+    for (const auto& c : cases) EXPECT_EQ(c[1], DeviceImagesFor(c[0]).pixels) << c[0];
 }
 
 // The Russian templates have the English ones' controls, with the same ids in the same
@@ -306,6 +495,14 @@ TEST(DeviceTemplates, RussianHasTheEnglishControls) {
         }
         EXPECT_EQ(controls[0], controls[1]) << id;
     }
+}
+
+// A box that no test answered fails the test at once, naming its text, and the test goes
+// on: whether the program showed it or the system did.
+TEST(UnexpectedBoxes, FailTheTestNamingTheirText) {
+    EXPECT_NONFATAL_FAILURE(AfxMessageBox(L"Shown by the program"), "\"Shown by the program\"");
+    EXPECT_NONFATAL_FAILURE(MessageBoxW(nullptr, L"Shown by the system", L"Test", MB_YESNO),
+                            "\"Shown by the system\"");
 }
 
 }  // namespace

@@ -77,15 +77,20 @@ TEST_F(DialogHost, PromptBuildsTheBoxFromTheTypeStringAndMapsTheAnswer) {
 TEST_F(DialogHost, ProgressOverTheMainWindowAndItsCancel) {
     host.AddProgressSteps(3);
     host.AddProgressSteps(65536 + 4);
+    SetWindowPos(mainWindow.m_hWnd, nullptr, 200, 150, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     host.ShowProgress();
     EXPECT_EQ(GetWindow(Progress(), GW_OWNER), mainWindow.m_hWnd);
+    RECT bar;  // centred on the main window
+    GetWindowRect(Progress(), &bar);
+    EXPECT_NEAR((bar.left + bar.right) / 2, 450, 1);
+    EXPECT_NEAR((bar.top + bar.bottom) / 2, 300, 1);
     EXPECT_FALSE(mainWindow.Enabled());
     EXPECT_EQ(Bar(PBM_GETRANGE, FALSE), 7);
     host.ProgressStep(5);
     host.ProgressStep(-1);
     EXPECT_EQ(Bar(PBM_GETPOS, 0), 6);
-    host.SetProgressText("Copying");  // a new title starts the bar again
-    EXPECT_EQ(Bar(PBM_GETPOS, 0), 0);
+    host.SetProgressText("Copying");  // a new stage: the bar stays
+    EXPECT_EQ(Bar(PBM_GETPOS, 0), 6);
 
     PostCancelClick();
     PostCancelClick();

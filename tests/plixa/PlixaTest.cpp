@@ -68,12 +68,15 @@ TEST_F(PlixaTest, InitStartsAutomaticDevicesAndKeepsTheirErrors) {
          kTestDriver.substr(0, 2) + "plixa_testdriver.dll", PX_ERR_DRIVER_PATH, ""},
         {"OnDemand", PX_STARTUP_ON_DEMAND, kTestDriver, PX_STATUS_NOT_STARTED, ""},
         {"Disabled", PX_STARTUP_DISABLED, kTestDriver, PX_STATUS_NOT_STARTED, ""},
+        // A startup type the library does not know is reported as it is, never started.
+        {"Unknown7", 7, kTestDriver, PX_STATUS_NOT_STARTED, ""},
     };
     for (const auto& c : cases) AddDevice(c.device, c.startup, c.driver);
     SetNumber("AutoFailing", "TestInit", 5);
 
     ASSERT_EQ(PX_OK, pxInitLibrary(PX_INIT_EXCLUSIVE));
     for (const auto& c : cases) EXPECT_EQ(c.status, Status(c.device)) << c.device;
+    for (const auto& c : cases) EXPECT_EQ(c.startup, Info(c.device).startupType) << c.device;
     pxDoneLibrary();
     for (const auto& c : cases) EXPECT_EQ(c.calls, DriverCalls(c.device)) << c.device;
     EXPECT_FALSE(TestDriverLoaded());
@@ -134,6 +137,9 @@ TEST_F(PlixaTest, ExtendedFunctionsAskAndCallTheDriver) {
     EXPECT_EQ("setup:4660;cards:4660;", DriverCalls("Full"));
     SetNumber("Full", "TestResult", 7);
     EXPECT_EQ(PX_ERR_DRIVER_FAILED, pxExtendedFunction("Full", PX_FN_SETUP, owner, &restart));
+    // The user's cancel comes back as itself, which programs never show.
+    SetNumber("Full", "TestResult", PX_ERR_CANCELLED);
+    EXPECT_EQ(PX_ERR_CANCELLED, pxExtendedFunction("Full", PX_FN_SETUP, owner, &restart));
     EXPECT_EQ(PX_ERR_NOT_SUPPORTED, pxExtendedFunction("Bare", PX_FN_SETUP, owner, &restart));
     EXPECT_EQ(PX_ERR_DRIVER_NOT_FOUND, pxExtendedFunction("Missing", PX_FN_SETUP, owner, &restart));
     EXPECT_EQ(PX_ERR_INVALID_PARAMETER,
@@ -164,20 +170,29 @@ TEST_F(PlixaTest, ChangeSettingsRefusesAnotherDevicesLogicalName) {
     EXPECT_EQ(PX_ERR_INVALID_PARAMETER, pxChangeDeviceSettings("Two", 3, "X"));
 }
 
-TEST(PlixaErrorStrings, EveryCodeHasATextOfAtMost256Bytes) {
-    std::vector<int> codes = {PX_ERR_IN_USE};
+// Every code and reported status has a text in either language of the programs; the
+// statuses a device shows most are tried by their words.
+TEST(PlixaErrorStrings, EveryCodeAndStatusHasATextOfAtMost256Bytes) {
+    std::vector<int> codes = {PX_OK, PX_STATUS_NOT_STARTED, PX_ERR_IN_USE};
     for (int code = PX_ERR_NOT_INITIALIZED; code <= PX_ERR_DRIVER_PATH; ++code)
         codes.push_back(code);
-    for (int code : codes) {
-        char buffer[1024];
-        memset(buffer, 'x', sizeof buffer);
-        int length = pxGetErrorString(code, buffer);
-        EXPECT_GT(length, 0) << code;
-        EXPECT_LT(length, 256) << code;
-        EXPECT_EQ(size_t(length), strlen(buffer)) << code;
-        EXPECT_EQ(std::string(768, 'x'), std::string(buffer + 256, 768)) << code;
+    for (const char* language : {"eng", "rus"}) {
+        ScratchRegistry registry;
+        ScratchRegistry::SetString("SOFTWARE\\Obrix", "Language", language);
+        for (int code : codes) {
+            char buffer[1024];
+            memset(buffer, 'x', sizeof buffer);
+            int length = pxGetErrorString(code, buffer);
+            EXPECT_GT(length, 0) << code;
+            EXPECT_LT(length, 256) << code;
+            EXPECT_EQ(size_t(length), strlen(buffer)) << code;
+            EXPECT_EQ(std::string(768, 'x'), std::string(buffer + 256, 768)) << code;
+        }
+        char working[256] = {};
+        pxGetErrorString(PX_OK, working);
+        EXPECT_STREQ(language == std::string("eng") ? "Working" : "Работает", working);
     }
-    for (int unknown : {0, 58, 60, PX_ERR_DRIVER_PATH + 1, -1}) {
+    for (int unknown : {58, 60, PX_ERR_DRIVER_PATH + 1, -2}) {
         char buffer[256] = "sentinel";
         EXPECT_EQ(0, pxGetErrorString(unknown, buffer)) << unknown;
         EXPECT_STREQ("", buffer);
