@@ -155,6 +155,14 @@ std::string ReadableRecord(const std::string& text) {
     const size_t separator = text.find(kSeparator);
     if (separator == std::string::npos) return text.substr(1);
     if (text[0] == kRegistryRecord) return "registry key " + text.substr(separator + 1);
+    if (text[0] == kValueRecord) {
+        // The flag and offset before the key say only where the saved value lies.
+        const size_t name = text.find(kSeparator, separator + 1);
+        if (name == std::string::npos) return text.substr(separator + 1);
+        return "registry value \"" + text.substr(name + 1) + "\" of " +
+               text.substr(separator + 1, name - separator - 1) +
+               (text[1] == '0' ? " (absent before the run)" : "");
+    }
     return text.substr(1, separator - 1) + " from " + text.substr(separator + 1);
 }
 
