@@ -90,7 +90,7 @@ TEST_F(LogTest, UninstallAllGoesOnPastAFailureAndLogsEveryDeviceAtTraceLevel) {
 // Each failure is logged where the author must look: the name error 1 did not find, the if
 // whose skip ran off the end of the file, the command whose error procedure aborted, and
 // the saved value its rollback restores. A box that no display can show answers its default
-// button, and its text stays on one line.
+// button; its text, like a script's own log line, stays on one line.
 TEST_F(LogTest, FailuresNameWhatWasMissingAndWhereTheRunWentWrong) {
     const std::string missing = folder.Write(
         "missing.pxf",
@@ -101,11 +101,12 @@ TEST_F(LogTest, FailuresNameWhatWasMissingAndWhereTheRunWentWrong) {
                    "message \"Done\" type \"!\": answer 1",
                    "error 1 (name not found: $dri) at " + missing + "(10): set $x, \"#$dri#\""});
 
-    const std::string offEnd =
-        folder.Write("offend.pxf",
-                     Identify("TolvLogA") + Lines({"proc Install", "  if intcmp 1, =, 2", "endp"}));
+    const std::string offEnd = folder.Write(
+        "offend.pxf", Identify("TolvLogA") + Lines({"proc Install", "  log \"Checking#10#now\"",
+                                                    "  if intcmp 1, =, 2", "endp"}));
     EXPECT_EQ(1, RunTolvarin("/i " + offEnd));
-    ExpectInOrder({"error 7 (ran past the last line) at " + offEnd + "(8): if intcmp 1, =, 2"});
+    ExpectInOrder({"script: Checking\\nnow",
+                   "error 7 (ran past the last line) at " + offEnd + "(9): if intcmp 1, =, 2"});
 
     folder.Write("payload.txt", "driver");
     const std::string shared = folder / "shared.dll";
