@@ -178,6 +178,7 @@ TEST_F(LogTest, VendorExampleInstallsAndUninstalls) {
     EXPECT_EQ(0, RunTolvarin("/u VendorReader"));
     EXPECT_FALSE(KeyExists(record));
     EXPECT_FALSE(KeyExists(settings));
+    EXPECT_FALSE(KeyExists("Software\\Obrix Vendor"));
     EXPECT_FALSE(FileExists(vendor));
     EXPECT_FALSE(FileExists(linkPath));
     EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), runtime.c_str(),
