@@ -30,11 +30,11 @@ constexpr char kMissing[] = "\x01\x02";
 
 // Reads section/key of the file at path into value (its storage reused from call to call);
 // false when the key is not there. Raises 9 for a text over 4095 characters.
-bool ReadKey(const std::string& path, const char* section, const char* key, std::string& value) {
+bool ReadKey(const char* path, const char* section, const char* key, std::string& value) {
     constexpr DWORD kCapacity = kMaxValue * 4 + 2;  // one byte more than any value that fits
     value.resize(kCapacity);
     const DWORD length =
-        GetPrivateProfileStringA(section, key, kMissing, value.data(), kCapacity, path.c_str());
+        GetPrivateProfileStringA(section, key, kMissing, value.data(), kCapacity, path);
     value.resize(length);
     if (value == kMissing) return false;
     if (length >= kCapacity - 1 || LongerThan(value, kMaxValue))
@@ -52,7 +52,8 @@ int IniGet(CScriptEngine& engine, char* args) {
     const char* key = nullptr;
     const char* fallback = nullptr;
     ParseArgs(engine, args, nullptr, "vsssS", &variable, &file, &section, &key, &fallback);
-    const std::string path = tolv::SourceFilePath(engine, file);
+    std::string foundPath;
+    const char* path = tolv::SourceFilePath(engine, file, foundPath);
     std::string& value = engine.ResultScratch();
     const bool found = ReadKey(path, section, key, value);
     if (found) {
@@ -80,7 +81,7 @@ int IniSet(CScriptEngine& engine, char* args) {
     const std::string key = keyArg;
 
     std::string old;
-    const bool keyExisted = ReadKey(path, section.c_str(), key.c_str(), old);
+    const bool keyExisted = ReadKey(path.c_str(), section.c_str(), key.c_str(), old);
     // Which undo line fits; the backups below decide for themselves what stands there, and
     // refuse when they cannot tell.
     const bool fileExisted = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -46,12 +46,15 @@ void StoreArgumentBack(CScriptEngine& engine, const RawArguments& raw, int index
     }
 }
 
-std::string SourceFilePath(CScriptEngine& engine, const char* name) {
+const char* SourceFilePath(CScriptEngine& engine, const char* name, std::string& found) {
     if (IsAbsolutePath(name)) return name;
     CFileSourceList& sources = engine.GetFileSources();
     for (int i = 0; i < sources.GetCount(); ++i) {
         auto* directory = dynamic_cast<CDirectorySource*>(sources.GetAt(i));
-        if (directory && directory->Find(name, nullptr)) return directory->FullPath(name);
+        if (directory && directory->Find(name, nullptr)) {
+            found = directory->FullPath(name);
+            return found.c_str();
+        }
     }
     return name;
 }

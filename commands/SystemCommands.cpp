@@ -416,8 +416,9 @@ int FileVersionCommand(CScriptEngine& engine, char* args) {
     const char* variable = nullptr;
     const char* name = nullptr;
     ParseArgs(engine, args, nullptr, "vs", &variable, &name);
-    const std::string path = tolv::SourceFilePath(engine, name);
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+    std::string found;
+    const char* path = tolv::SourceFilePath(engine, name, found);
+    const DWORD size = GetFileVersionInfoSizeA(path, nullptr);
     if (size == 0) return 0;
     // The resource is read into the engine's result text, whose storage stays from call to
     // call.
@@ -425,7 +426,7 @@ int FileVersionCommand(CScriptEngine& engine, char* args) {
     block.resize(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
+    if (!GetFileVersionInfoA(path, 0, size, block.data()) ||
         !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length) ||
         length < sizeof *info) {
         return 0;
