@@ -244,11 +244,103 @@ int StrDel(CScriptEngine& engine, char* args) {
     return 1;
 }
 
+// strupr and strlwr: the variable gets text in upper or lower case, as the user's language
+// writes it.
+int ChangeCase(CScriptEngine& engine, char* args, bool upper) {
+    const char* name = nullptr;
+    const char* text = nullptr;
+    ParseArgs(engine, args, nullptr, "vs", &name, &text);
+    std::string& result = engine.ResultScratch();
+    ChangeCaseInto(text, upper, result);
+    StoreText(engine, name, result);
+    return 1;
+}
+
+int StrUpr(CScriptEngine& engine, char* args) {
+    return ChangeCase(engine, args, true);
+}
+int StrLwr(CScriptEngine& engine, char* args) {
+    return ChangeCase(engine, args, false);
+}
+
+// The variable gets text with every occurrence of part, left to right and not overlapping,
+// replaced by the replacement; the result is how many were replaced. An empty part would
+// be found everywhere: refused (8).
+int StrRep(CScriptEngine& engine, char* args) {
+    const char* name = nullptr;
+    const char* text = nullptr;
+    const char* part = nullptr;
+    const char* replacement = "";
+    ParseArgs(engine, args, nullptr, "vssS", &name, &text, &part, &replacement);
+    const std::string_view from(part);
+    const std::string_view source(text);
+    if (from.empty()) ThrowScriptError(ScriptError::kBadArgument);
+    std::string& result = engine.ResultScratch();
+    int count = 0;
+    std::size_t at = 0;
+    for (std::size_t found; (found = source.find(from, at)) != std::string_view::npos;
+         at = found + from.size()) {
+        result.append(source, at, found - at);
+        result += replacement;
+        ++count;
+        // Past any text of kMaxText characters however it is encoded: refused unbuilt.
+        if (result.size() > kMaxText * static_cast<std::size_t>(kMaxCharBytes))
+            ThrowScriptError(ScriptError::kTooLong);
+    }
+    result.append(source, at, std::string_view::npos);
+    StoreText(engine, name, result);
+    return count;
+}
+
+// Position of the last occurrence of part in text counted from 1, 0 when absent; the empty
+// part is found after the last character.
+int StrRPos(CScriptEngine& engine, char* args) {
+    const char* text = nullptr;
+    const char* part = nullptr;
+    ParseArgs(engine, args, nullptr, "ss", &text, &part);
+    const std::string_view source(text);
+    const std::size_t found = source.rfind(part);
+    if (found == std::string_view::npos) return 0;
+    return static_cast<int>(CharCount(source.substr(0, found))) + 1;
+}
+
+// One number of a dotted version, from at: its digits without leading zeros. Raises 8 for a
+// part that is not decimal digits (an empty one included).
+std::string_view VersionPart(std::string_view version, std::size_t* at) {
+    const std::size_t end = std::min(version.find('.', *at), version.size());
+    std::string_view digits = version.substr(*at, end - *at);
+    if (digits.empty()) ThrowScriptError(ScriptError::kBadArgument);
+    for (char c : digits) {
+        if (c < '0' || c > '9') ThrowScriptError(ScriptError::kBadArgument);
+    }
+    *at = end + 1;
+    while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+    return digits;
+}
+
+// Compares two dotted versions number by number, of any size; a missing number counts as 0,
+// so 1.2 and 1.2.0 are equal. -1 when a is older, 0 equal, 1 newer.
+int VerCmp(CScriptEngine& engine, char* args) {
+    const char* a = nullptr;
+    const char* b = nullptr;
+    ParseArgs(engine, args, nullptr, "ss", &a, &b);
+    const std::string_view first(a), second(b);
+    std::size_t atFirst = 0, atSecond = 0;
+    while (atFirst <= first.size() || atSecond <= second.size()) {
+        const std::string_view x = atFirst <= first.size() ? VersionPart(first, &atFirst) : "0";
+        const std::string_view y = atSecond <= second.size() ? VersionPart(second, &atSecond) : "0";
+        if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
+        if (const int order = x.compare(y); order != 0) return order < 0 ? -1 : 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 const ScriptCommand kDataCommands[] = {
-    {"intadd", IntAdd}, {"intsub", IntSub}, {"intmul", IntMul}, {"intdiv", IntDiv},
-    {"intmod", IntMod}, {"intcmp", IntCmp}, {"strcmp", StrCmp}, {"stricmp", StrICmp},
-    {"strlen", StrLen}, {"strpos", StrPos}, {"strcat", StrCat}, {"strget", StrGet},
-    {"strdel", StrDel}, {nullptr, nullptr},
+    {"intadd", IntAdd},   {"intsub", IntSub}, {"intmul", IntMul}, {"intdiv", IntDiv},
+    {"intmod", IntMod},   {"intcmp", IntCmp}, {"strcmp", StrCmp}, {"stricmp", StrICmp},
+    {"strlen", StrLen},   {"strpos", StrPos}, {"strcat", StrCat}, {"strget", StrGet},
+    {"strdel", StrDel},   {"strupr", StrUpr}, {"strlwr", StrLwr}, {"strrep", StrRep},
+    {"strrpos", StrRPos}, {"vercmp", VerCmp}, {nullptr, nullptr},
 };

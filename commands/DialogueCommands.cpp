@@ -6,6 +6,7 @@
 #include "commands/CommandTables.h"
 
 #include "engine/InstallHost.h"
+#include "engine/RunObserver.h"
 
 namespace {
 
@@ -70,6 +71,16 @@ int ProgressStep(CScriptEngine& engine, char* args) {
     return 1;
 }
 
+// A line for the administrator rather than the user: into the installation log when one is
+// open. 1 when it went there, 0 when no log is open.
+int Log(CScriptEngine& engine, char* args) {
+    const char* text = nullptr;
+    ParseArgs(engine, args, nullptr, "s", &text);
+    if (!RunWatched()) return 0;
+    RunNote("script: %s", text);
+    return 1;
+}
+
 }  // namespace
 
 const ScriptCommand kDialogueCommands[] = {
@@ -79,5 +90,6 @@ const ScriptCommand kDialogueCommands[] = {
     {"progress_hide", ProgressHide},
     {"progress_title", ProgressTitle},
     {"progress_step", ProgressStep},
+    {"log", Log},
     {nullptr, nullptr},
 };

@@ -20,5 +20,6 @@ CScriptEngine::CScriptEngine() : services_(std::make_unique<CEngineState>()) {
     RegisterCommands(kDialogueCommands);
     RegisterCommands(kFileCommands);
     RegisterCommands(kSystemCommands);
+    RegisterCommands(kIniCommands);
     RegisterCommands(kRegistryCommands);
 }

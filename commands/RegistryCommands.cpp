@@ -1,4 +1,5 @@
-// The registry command table: regDel, regSZ, regDW, regGetValue, regChangeRef.
+// The registry command table: regDel, regSZ, regDW, regGetValue, regChangeRef, and the
+// queries regKeyExists, regEnumKey and regEnumValue.
 //
 // Commands that change a key first have the journal save it (the key's own values, or its
 // whole subtree before a deletion), then change it, then record the statement that removes
@@ -161,6 +162,58 @@ int RegGetValue(CScriptEngine& engine, char* args) {
     return read ? 1 : 0;
 }
 
+int RegKeyExists(CScriptEngine& engine, char* args) {
+    const char* rootName = nullptr;
+    const char* subkey = nullptr;
+    ParseArgs(engine, args, nullptr, "ss", &rootName, &subkey);
+    const HKEY root = RequireRoot(rootName, subkey);
+    tolv::RegKey key;
+    return Win32().RegOpenKeyExA(root, subkey, 0, KEY_READ, key.Put()) == ERROR_SUCCESS ? 1 : 0;
+}
+
+// regEnumKey and regEnumValue: the variable gets the name of the key's n-th subkey or value
+// (n from 1, in the order Windows lists them), or the empty text past the end or when the
+// key is missing. The name is read into the engine's result text, whose storage stays from
+// call to call, so that a loop over a key allocates nothing.
+int EnumName(CScriptEngine& engine, char* args, bool values) {
+    const char* variable = nullptr;
+    const char* rootName = nullptr;
+    const char* subkey = nullptr;
+    int position = 0;
+    ParseArgs(engine, args, nullptr, "vssd", &variable, &rootName, &subkey, &position);
+    const HKEY root = RequireRoot(rootName, subkey);
+    if (position < 1) ThrowScriptError(ScriptError::kBadArgument);
+    std::string& name = engine.ResultScratch();
+    tolv::RegKey key;
+    LONG rc = Win32().RegOpenKeyExA(root, subkey, 0, KEY_READ, key.Put());
+    // Key names have at most 255 characters; value names up to 16,383.
+    for (DWORD capacity = 1024; rc == ERROR_SUCCESS; capacity *= 4) {
+        name.resize(capacity);
+        DWORD length = capacity;
+        const DWORD index = static_cast<DWORD>(position - 1);
+        rc = values ? Win32().RegEnumValueA(key.Get(), index, name.data(), &length, nullptr,
+                                            nullptr, nullptr, nullptr)
+                    : Win32().RegEnumKeyExA(key.Get(), index, name.data(), &length, nullptr,
+                                            nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS) {
+            name.resize(length);
+            engine.SetVar(variable, name.c_str());
+            return 1;
+        }
+        if (rc != ERROR_MORE_DATA || capacity >= 65536) break;
+        rc = ERROR_SUCCESS;
+    }
+    engine.SetVar(variable, "");
+    return 0;
+}
+
+int RegEnumKey(CScriptEngine& engine, char* args) {
+    return EnumName(engine, args, false);
+}
+int RegEnumValue(CScriptEngine& engine, char* args) {
+    return EnumName(engine, args, true);
+}
+
 int RegChangeRef(CScriptEngine& engine, char* args) {
     const char* path = nullptr;
     int change = 0;
@@ -209,5 +262,8 @@ const ScriptCommand kRegistryCommands[] = {
     {"regDW", RegDW},
     {"regGetValue", RegGetValue},
     {"regChangeRef", RegChangeRef},
+    {"regKeyExists", RegKeyExists},
+    {"regEnumKey", RegEnumKey},
+    {"regEnumValue", RegEnumValue},
     {nullptr, nullptr},
 };

@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "commands/FileSource.h"
 #include "engine/ScriptEngine.h"
 #include "engine/Tokenizer.h"
+#include "platform/PathHelpers.h"
 
 namespace tolv {
 
@@ -42,6 +44,19 @@ void StoreArgumentBack(CScriptEngine& engine, const RawArguments& raw, int index
     } else {
         engine.SetGlobalVar(name.c_str(), after.c_str());
     }
+}
+
+const char* SourceFilePath(CScriptEngine& engine, const char* name, std::string& found) {
+    if (IsAbsolutePath(name)) return name;
+    CFileSourceList& sources = engine.GetFileSources();
+    for (int i = 0; i < sources.GetCount(); ++i) {
+        auto* directory = dynamic_cast<CDirectorySource*>(sources.GetAt(i));
+        if (directory && directory->Find(name, nullptr)) {
+            found = directory->FullPath(name);
+            return found.c_str();
+        }
+    }
+    return name;
 }
 
 std::string LowerOptions(const char* options) {

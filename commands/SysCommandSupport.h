@@ -42,6 +42,12 @@ inline bool HasOption(const std::string& lowered, char letter) {
     return lowered.find(letter) != std::string::npos;
 }
 
+// Where a file a command reads lies: an absolute path as written (name itself, so that it
+// costs no copy); a relative one in the first directory file source that has it (the
+// installation file's folder first), as copy finds its source, kept in found; else name,
+// relative to the current directory.
+const char* SourceFilePath(CScriptEngine& engine, const char* name, std::string& found);
+
 // The longest path the file functions take: MAX_PATH less the terminating zero, in UTF-16
 // units as Windows counts (see engine/Text.h).
 inline constexpr size_t kMaxPathLength = 259;

@@ -9,5 +9,5 @@ extern const ScriptCommand kFileCommands[];
 // getInfo, fileAccess, freeSpace, getErrorString, fileSize, isAdmin, shortcut, run: the
 // system half of the file and system table, registered right after kFileCommands.
 extern const ScriptCommand kSystemCommands[];
-// regDel, regSZ, regDW, regGetValue, regChangeRef.
+// regDel, regSZ, regDW, regGetValue, regChangeRef, regKeyExists, regEnumKey, regEnumValue.
 extern const ScriptCommand kRegistryCommands[];

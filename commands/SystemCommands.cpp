@@ -420,6 +420,74 @@ int RunCommand(CScriptEngine& engine, char* args) {
 
 }  // namespace
 
+// getEnv $var, name: the variable gets the process's environment variable, read wide and
+// turned into the engine's text (the narrow call of some systems counts a UTF-8 value in
+// UTF-16 units and cuts it). Values of up to 511 units take no allocation. 0, and the
+// variable untouched, when it is not set.
+int GetEnvCommand(CScriptEngine& engine, char* args) {
+    const char* variable = nullptr;
+    const char* nameArg = nullptr;
+    ParseArgs(engine, args, nullptr, "vs", &variable, &nameArg);
+    if (!*nameArg) ThrowScriptError(ScriptError::kBadArgument);
+    constexpr DWORD kShort = 512;
+    wchar_t shortName[kShort];
+    wchar_t shortValue[kShort];
+    const int nameUnits = MultiByteToWideChar(CP_ACP, 0, nameArg, -1, shortName, kShort);
+    if (nameUnits <= 0) return 0;  // a name of 512 units or more names no variable
+    SetLastError(ERROR_SUCCESS);
+    DWORD units = GetEnvironmentVariableW(shortName, shortValue, kShort);
+    if (units == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return 0;
+    std::wstring longValue;
+    const wchar_t* value = shortValue;
+    if (units >= kShort) {
+        longValue.resize(units);
+        units = GetEnvironmentVariableW(shortName, longValue.data(), units);
+        value = longValue.c_str();
+    }
+    std::string& text = engine.ResultScratch();
+    const int bytes = units ? WideCharToMultiByte(CP_ACP, 0, value, static_cast<int>(units),
+                                                  nullptr, 0, nullptr, nullptr)
+                            : 0;
+    text.resize(static_cast<size_t>(bytes > 0 ? bytes : 0));
+    if (bytes > 0) {
+        WideCharToMultiByte(CP_ACP, 0, value, static_cast<int>(units), text.data(), bytes, nullptr,
+                            nullptr);
+    }
+    if (LongerThan(text, 4095)) ThrowScriptError(ScriptError::kTooLong);
+    engine.SetVar(variable, text.c_str());
+    return 1;
+}
+
+// fileVersion $var, path: the file's version resource as "major.minor.build.revision".
+// A relative path is looked for as copy looks for its source. 0, and the variable
+// untouched, for a missing file or one without a version resource.
+int FileVersionCommand(CScriptEngine& engine, char* args) {
+    const char* variable = nullptr;
+    const char* name = nullptr;
+    ParseArgs(engine, args, nullptr, "vs", &variable, &name);
+    std::string found;
+    const char* path = tolv::SourceFilePath(engine, name, found);
+    const DWORD size = GetFileVersionInfoSizeA(path, nullptr);
+    if (size == 0) return 0;
+    // The resource is read into the engine's result text, whose storage stays from call to
+    // call.
+    std::string& block = engine.ResultScratch();
+    block.resize(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoA(path, 0, size, block.data()) ||
+        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length) ||
+        length < sizeof *info) {
+        return 0;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS),
+                  LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
+                  LOWORD(info->dwFileVersionLS));
+    engine.SetVar(variable, text);
+    return 1;
+}
+
 const ScriptCommand kSystemCommands[] = {
     {"getInfo", GetInfoCommand},
     {"fileAccess", FileAccessCommand},
@@ -429,5 +497,7 @@ const ScriptCommand kSystemCommands[] = {
     {"isAdmin", IsAdminCommand},
     {"shortcut", ShortcutCommand},
     {"run", RunCommand},
+    {"getEnv", GetEnvCommand},
+    {"fileVersion", FileVersionCommand},
     {nullptr, nullptr},
 };

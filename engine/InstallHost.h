@@ -46,4 +46,6 @@ public:
     // The file at path is newer than the one to install: 1 replace it, 2 keep it, 0 abort.
     virtual int AskReplaceNewer(const char* path, const _WIN32_FIND_DATAA* source,
                                 const _WIN32_FIND_DATAA* destination) = 0;
+    // Whether someone can answer Prompt and AskReplaceNewer; a script reads it as $quiet.
+    virtual bool CanAnswer() const { return true; }
 };

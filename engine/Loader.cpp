@@ -165,6 +165,7 @@ void CScriptEngine::BeginLoad(const char* path) {
     lines_.Clear();
     macros_.Clear();
     globals_.Clear();
+    SetPredefinedVars();
     procs_.Clear();  // its ranges would name lines of the old file
     currentLine_ = 0;
     callDepth_ = 0;
@@ -275,7 +276,7 @@ void CScriptEngine::GetProcRange(const char* name, int* start, int* end) {
         return;
     }
     const char* value = procs_.FindValue(name);
-    if (!value) ThrowScriptError(ScriptError::kNotFound);
+    if (!value) ThrowNotFound("procedure ", text);
     ReadRange(*this, value, start, end);
     memo.version = 0;
     try {

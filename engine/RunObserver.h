@@ -23,6 +23,11 @@ public:
 // The observer of this process, or nullptr. Not owned.
 extern CRunObserver* g_runObserver;
 
+// Whether anyone watches the runs of this process.
+inline bool RunWatched() {
+    return g_runObserver != nullptr;
+}
+
 // Formats an event printf-style and hands it to the observer; does nothing (and formats
 // nothing) when there is none.
 void RunNote(const char* format, ...)

@@ -1,6 +1,7 @@
 // The interpreter: command registry, statements, procedure calls, line expansion and
 // variable scopes. Loading lives in Loader.cpp, the core commands in CoreCommands.cpp.
 #include "engine/ScriptEngine.h"
+#include "engine/InstallHost.h"
 #include "engine/RunObserver.h"
 #include "engine/Text.h"
 
@@ -53,6 +54,16 @@ private:
 // ScriptEngine.h).
 
 CScriptEngine::~CScriptEngine() = default;
+
+void CScriptEngine::SetHost(CInstallHost* host) {
+    host_ = host;
+    SetPredefinedVars();
+}
+
+void CScriptEngine::SetPredefinedVars() {
+    if (globals_.FindName("LASTWINERROR") < 0) globals_.SetValue("LASTWINERROR", "0");
+    globals_.SetValue("QUIET", host_ && host_->CanAnswer() ? "0" : "1");
+}
 
 CInstallHost& CScriptEngine::GetHost() const {
     if (!host_) ThrowScriptError(ScriptError::kNoHost);
@@ -141,7 +152,7 @@ int CScriptEngine::FindRollbackProc(const char* name) const {
             return i;
         }
     }
-    ThrowScriptError(ScriptError::kNotFound);
+    ThrowNotFound("procedure ", name);
 }
 
 namespace {
@@ -160,8 +171,19 @@ private:
 };
 }  // namespace
 
+void CScriptEngine::ThrowNotFound(std::string_view prefix, std::string_view name,
+                                  std::string_view suffix) const {
+    try {
+        missingName_.assign(prefix).append(name).append(suffix);
+    } catch (const std::bad_alloc&) {
+        missingName_.clear();  // the error itself matters more than its detail
+    }
+    ThrowScriptError(ScriptError::kNotFound);
+}
+
 int CScriptEngine::ExecuteStatement(char* text) {
     NestingGuard nesting(statementNesting_);
+    missingName_.clear();
     CachedStatement* kept = nullptr;
     if (text == loadedStatement_ && activeLine_ && activeLine_->own &&
         activeWrites_ == bufferWrites_ && activeEpoch_ == lineCache_.GetEpoch()) {
@@ -454,7 +476,9 @@ const char* CScriptEngine::LookUpSubstitution(const char* text) {
         }
         return charText_.c_str();
     }
-    return macros_.GetValue(text);
+    const char* value = macros_.FindValue(text);
+    if (!value) ThrowNotFound("#", text, "#");
+    return value;
 }
 
 void CScriptEngine::RunningProcRange(int* start, int* end) {
@@ -519,7 +543,7 @@ int CScriptEngine::SearchLabel(const CItemArray& lines, int start, int end, cons
             return i;
         }
     }
-    ThrowScriptError(ScriptError::kNotFound);
+    ThrowNotFound("label ", std::string_view(label, length));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -566,7 +590,7 @@ const char* CScriptEngine::GetVar(const char* name) const {
 const char* CScriptEngine::GetVar(std::string_view text) const {
     const VarMemo& found = LocateVar(text);
     if (found.frameIndex >= 0) return found.frame->ValueAfter(found.frameIndex, text.size());
-    if (found.globalIndex < 0) ThrowScriptError(ScriptError::kNotFound);
+    if (found.globalIndex < 0) ThrowNotFound("$", text);
     return globals_.ValueAfter(found.globalIndex, text.size());
 }
 

@@ -80,14 +80,15 @@ public:
     CScriptEngine& operator=(const CScriptEngine&) = delete;
 
     // ---- host
-    // Attaches the host of this run (not owned; nullptr detaches).
-    void SetHost(CInstallHost* host) { host_ = host; }
+    // Attaches the host of this run (not owned; nullptr detaches) and sets $quiet by it.
+    void SetHost(CInstallHost* host);
     // The attached host; raises 13 when there is none.
     CInstallHost& GetHost() const;
 
     // ---- loading (Loader.cpp)
     // Reads an installation file into the line table and builds the procedure table.
-    // Empties lines, macros and globals first; keeps commands. Raises 11 (unreadable, too
+    // Empties lines, macros and globals first, then sets the predefined variables
+    // ($lastWinError 0, $quiet by the host); keeps commands. Raises 11 (unreadable, too
     // short, over 4 MiB, path over 259 characters), 12 (no header), and BuildProcTable's
     // codes.
     void Load(const char* path);
@@ -179,6 +180,10 @@ public:
     }
 
     // ---- run state
+    // What the last error 1 did not find, as a script writes it ("$name", "#macro#",
+    // "procedure name", "label name"); empty when the statement that raised it named
+    // nothing it looked up.
+    const std::string& GetMissingName() const { return missingName_; }
     int GetCurrentLine() const { return currentLine_; }
     void SetCurrentLine(int line) { currentLine_ = line; }
     int GetCallDepth() const { return callDepth_; }
@@ -241,6 +246,9 @@ public:
     CComSession& GetComSession();
 
 private:
+    // Raises 1, noting what was not found for GetMissingName: prefix, name and suffix.
+    [[noreturn]] void ThrowNotFound(std::string_view prefix, std::string_view name,
+                                    std::string_view suffix = {}) const;
     // The line of "proc name" among the rollback lines' copied procedures; raises 1.
     int FindRollbackProc(const char* name) const;
     // The list the interpreter reads: the file's lines, or the rollback lines.
@@ -250,6 +258,9 @@ private:
     CNameValueTable* CurrentFrame() const {
         return callDepth_ > 0 ? frames_[static_cast<size_t>(callDepth_ - 1)].get() : nullptr;
     }
+    // The variables every run starts with: $lastWinError 0, so that a script may read it
+    // before anything failed, and $quiet, 1 when no one can answer the host's questions.
+    void SetPredefinedVars();
     // Load's first and last steps: empty the tables and take the path (raises 11 for one
     // over 259 characters); then check the line count and build the procedure table.
     void BeginLoad(const char* path);
@@ -390,6 +401,7 @@ private:
     std::string valueCopy_;
     std::string substName_;
     std::string resultScratch_;
+    mutable std::string missingName_;
 
     // Declared last, so destroyed first, while the tables it may refer to still stand.
     std::unique_ptr<CEngineServices> services_;

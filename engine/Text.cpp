@@ -110,6 +110,15 @@ std::string LowerCaseText(std::string_view text) {
     return gTextCodec.lowerCase(text);
 }
 
+void ChangeCaseInto(std::string_view text, bool upper, std::string& out) {
+    if (!IsAscii(text) && gTextCodec.changeCase) return gTextCodec.changeCase(text, upper, out);
+    out.assign(text);
+    for (char& c : out) {
+        if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+}
+
 FileTextConversion ConversionFor(bool bom, const Utf8Validator& checked) {
     const bool isUtf8 = bom || checked.Valid();
     if (gTextCodec.utf8)

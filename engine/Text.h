@@ -30,6 +30,10 @@ struct TextCodec {
     // The text with its letters in lower case as the user's language writes them; nullptr
     // lowers ASCII letters only.
     std::string (*lowerCase)(std::string_view text) = nullptr;
+    // text in upper (upper set) or lower case as the user's language writes it, into out
+    // (replaced; its storage reused, so that a short text costs no allocation); nullptr maps
+    // ASCII letters only.
+    void (*changeCase)(std::string_view text, bool upper, std::string& out) = nullptr;
 };
 
 // The process's codec: set once at start, before any engine runs, and read everywhere.
@@ -90,6 +94,9 @@ inline bool PathLongerThan(std::string_view text, std::size_t limit) {
 std::size_t CharOffset(std::string_view text, std::size_t chars);
 // Text in lower case by the codec's rules.
 std::string LowerCaseText(std::string_view text);
+// text in upper (upper set) or lower case by the codec's rules, into out (replaced). ASCII
+// text never reaches the codec.
+void ChangeCaseInto(std::string_view text, bool upper, std::string& out);
 // Whether text holds only ASCII bytes.
 bool IsAscii(std::string_view text);
 

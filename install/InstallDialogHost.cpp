@@ -71,6 +71,29 @@ UINT PromptFlags(const char* type) {
     return IconFlag(type[0]) | ButtonFlags(letters) | DefaultButtonFlag(type);
 }
 
+// The button a box of these flags starts on: the one its default-button flag names, or the
+// first when the box has fewer buttons, as Windows does.
+int DefaultButton(UINT flags) {
+    static const struct {
+        UINT buttons;
+        int ids[3];
+    } kBoxes[] = {
+        // clang-format off
+        {MB_OKCANCEL,         {IDOK, IDCANCEL, 0}},
+        {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
+        {MB_YESNOCANCEL,      {IDYES, IDNO, IDCANCEL}},
+        {MB_YESNO,            {IDYES, IDNO, 0}},
+        {MB_RETRYCANCEL,      {IDRETRY, IDCANCEL, 0}},
+        // clang-format on
+    };
+    const UINT index = (flags & MB_DEFMASK) >> 8;
+    for (const auto& box : kBoxes) {
+        if ((flags & MB_TYPEMASK) != box.buttons) continue;
+        return index < 3 && box.ids[index] != 0 ? box.ids[index] : box.ids[0];
+    }
+    return IDOK;
+}
+
 int PromptResult(int buttonId) {
     switch (buttonId) {
         case IDOK:
@@ -138,10 +161,23 @@ void CInstallDialogHost::UpdateProgress(const wchar_t* text, int position) {
 }
 
 int CInstallDialogHost::Prompt(const char* text, const char* type) {
-    const int answer =
-        PromptResult(AfxMessageBox(WideFromAnsi(text ? text : ""), PromptFlags(type)));
+    const UINT flags = PromptFlags(type);
+    int button = AfxMessageBox(WideFromAnsi(text ? text : ""), flags);
+    // No box could be shown (no desktop to show it on): nobody chose, so the run goes on as
+    // if the box had been confirmed as it opened, on its default button.
+    if (button <= 0) button = DefaultButton(flags);
+    const int answer = PromptResult(button);
     RunNote("message \"%s\" type \"%s\": answer %d", text ? text : "", type ? type : "", answer);
     return answer;
+}
+
+bool CInstallDialogHost::CanAnswer() const {
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                   &needed))
+        return true;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
 int CInstallDialogHost::AskReplaceNewer(const char* path, const _WIN32_FIND_DATAA*,

@@ -34,6 +34,8 @@ public:
     // Yes/No/Cancel with No the default: 1 replace, 2 keep; Cancel raises kCancelled.
     int AskReplaceNewer(const char* path, const _WIN32_FIND_DATAA* source,
                         const _WIN32_FIND_DATAA* destination) override;
+    // False in a window station that shows nothing (a service's): no box reaches a user.
+    bool CanAnswer() const override;
 
     int GetProgressSteps() const { return m_steps; }
     CProgressDlg& GetProgressDlg() { return m_progress; }

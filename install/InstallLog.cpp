@@ -149,7 +149,13 @@ public:
         std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", t.wYear, t.wMonth,
                       t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
         buffer_ += stamp;
-        buffer_ += text;
+        // One event, one line: a text's own line breaks are written as \n.
+        for (char c : text) {
+            if (c == '\n')
+                buffer_ += "\\n";
+            else if (c != '\r')
+                buffer_ += c;
+        }
         buffer_ += "\r\n";
         if (flush || buffer_.size() >= 8192) Flush();
     }
@@ -169,6 +175,7 @@ public:
                            const char* args) override {
         const CommandInfo* info = FindCommandInfo(word);
         const bool logged = trace_ || engine.IsRollbackMode() || (info && info->flags != 0);
+        lastLine_ = engine.GetCurrentLine();
         pending_.push_back({logged, {}});
         if (!logged) return;
         std::string& text = pending_.back().text;
@@ -185,16 +192,26 @@ public:
 
     void Note(const char* text) override { Write(text); }
 
-    // The line that raised code, as the file has it.
+    // The line that raised code, as the file has it, after the statements it interrupted
+    // (a command whose error procedure aborted the run, say). Running past the last line is
+    // the fault of the statement run last (an if that skipped the endp), so it names that.
     void Failed(const CScriptEngine& engine, int code) {
+        for (const Pending& statement : pending_) {
+            if (statement.logged) Write(statement.text + " -> error " + std::to_string(code));
+        }
+        pending_.clear();
         std::string text = "error " + std::to_string(code);
-        if (*ScriptErrorMeaning(code)) text += std::string(" (") + ScriptErrorMeaning(code) + ")";
-        text += " at " + Where(engine);
+        if (*ScriptErrorMeaning(code)) {
+            text += std::string(" (") + ScriptErrorMeaning(code);
+            if (code == 1 && !engine.GetMissingName().empty())
+                text += ": " + engine.GetMissingName();
+            text += ")";
+        }
+        const int line = code == 7 ? lastLine_ : engine.GetCurrentLine();
+        text += " at " + Where(engine, line);
         const CItemArray& lines = engine.GetLines();
-        const int line = engine.GetCurrentLine();
         if (!engine.IsRollbackMode() && line >= 0 && line < lines.GetCount() && lines.GetAt(line))
             text += std::string(": ") + SkipBlanks(lines.GetAt(line));
-        pending_.clear();
         Write(text);
     }
 
@@ -205,29 +222,21 @@ private:
     };
 
     static std::string Where(const CScriptEngine& engine) {
+        return Where(engine, engine.GetCurrentLine());
+    }
+    static std::string Where(const CScriptEngine& engine, int line) {
         const std::string file = engine.IsRollbackMode() ? "rollback" : engine.GetScriptPath();
-        return file + "(" + std::to_string(engine.GetCurrentLine() + 1) + ")";
+        return file + "(" + std::to_string(line + 1) + ")";
     }
 
     tolv::FileHandle file_;
     bool trace_;
     std::vector<Pending> pending_;
+    int lastLine_ = -1;  // the line of the statement begun last
     std::string buffer_;
 };
 
 std::unique_ptr<CInstallLog> gLog;
-
-// One event, one line: a text's own line breaks are written as \n.
-std::string OneLine(const std::string& text) {
-    std::string line;
-    for (char c : text) {
-        if (c == '\n')
-            line += "\\n";
-        else if (c != '\r')
-            line += c;
-    }
-    return line;
-}
 
 }  // namespace
 
@@ -286,7 +295,7 @@ int LogRunResult(int result) {
 }
 
 void LogWaitingForAnswer(const std::wstring& text) {
-    if (gLog) gLog->WriteUtf8("waiting for an answer: \"" + OneLine(Utf8FromWide(text)) + "\"");
+    if (gLog) gLog->WriteUtf8("waiting for an answer: \"" + Utf8FromWide(text) + "\"");
 }
 
 void LogRunNote(const std::string& text) {
@@ -295,8 +304,7 @@ void LogRunNote(const std::string& text) {
 
 int LogFlowMessage(const std::wstring& text, int answer) {
     if (!gLog) return answer;
-    gLog->WriteUtf8("message \"" + OneLine(Utf8FromWide(text)) + "\": answer " +
-                    std::to_string(answer));
+    gLog->WriteUtf8("message \"" + Utf8FromWide(text) + "\": answer " + std::to_string(answer));
     return answer;
 }
 

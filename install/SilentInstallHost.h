@@ -16,6 +16,9 @@ public:
     int AskReplaceNewer(const char* path, const _WIN32_FIND_DATAA* source,
                         const _WIN32_FIND_DATAA* destination) override;
 
+    // Nobody is asked: a script sees $quiet 1.
+    bool CanAnswer() const override { return false; }
+
     void SetReplaceNewerAnswer(int answer) { replaceNewerAnswer_ = answer; }
     int GetReplaceNewerAnswer() const { return replaceNewerAnswer_; }
 

@@ -57,6 +57,42 @@ std::string LowerCase(std::string_view text) {
     return Narrow(CP_ACP, lower);
 }
 
+// Upper or lower case as the user's language writes it, through buffers on the stack for
+// texts of up to kShort UTF-16 units, so that the commands that change case allocate
+// nothing for the short texts scripts mostly hold.
+void ChangeCase(std::string_view text, bool upper, std::string& out) {
+    constexpr int kShort = 512;
+    wchar_t shortWide[kShort];
+    wchar_t shortMapped[kShort];
+    std::wstring longWide, longMapped;
+    const int size = static_cast<int>(text.size());
+    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (units <= 0) {
+        out.assign(text);
+        return;
+    }
+    wchar_t* wide = shortWide;
+    wchar_t* mapped = shortMapped;
+    if (units > kShort) {
+        longWide.resize(static_cast<size_t>(units));
+        longMapped.resize(static_cast<size_t>(units));
+        wide = longWide.data();
+        mapped = longMapped.data();
+    }
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide, units);
+    const DWORD flags = (upper ? LCMAP_UPPERCASE : LCMAP_LOWERCASE) | LCMAP_LINGUISTIC_CASING;
+    units = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide, units, mapped, units, nullptr,
+                          nullptr, 0);
+    const int bytes =
+        units > 0 ? WideCharToMultiByte(CP_ACP, 0, mapped, units, nullptr, 0, nullptr, nullptr) : 0;
+    if (bytes <= 0) {
+        out.assign(text);
+        return;
+    }
+    out.resize(static_cast<size_t>(bytes));
+    WideCharToMultiByte(CP_ACP, 0, mapped, units, out.data(), bytes, nullptr, nullptr);
+}
+
 }  // namespace
 
 unsigned LegacyCodePage() {
@@ -76,6 +112,7 @@ void UseSystemTextCodec() {
     codec.fromLegacy = FromLegacy;
     codec.fromUtf8 = FromUtf8;
     codec.lowerCase = LowerCase;
+    codec.changeCase = ChangeCase;
     SetTextCodec(codec);
 }
 

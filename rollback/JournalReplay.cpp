@@ -26,7 +26,9 @@ std::string ReadableRecord(const std::string& text) {
     if (text[0] == kValueRecord) {
         const size_t name = key.find(kSeparator);
         if (name == std::string::npos) return "registry value of " + key;
-        return "registry value \"" + key.substr(name + 1) + "\" of " + key.substr(0, name);
+        // The flag before the offset says whether the value was there before the run.
+        return "registry value \"" + key.substr(name + 1) + "\" of " + key.substr(0, name) +
+               (text[1] == '0' ? " (absent before the run)" : "");
     }
     return text.substr(1, separator - 1) + " from " + key;
 }

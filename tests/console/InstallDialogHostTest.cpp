@@ -36,26 +36,28 @@ protected:
 };
 
 // The box's icon, buttons and default come from the type string; the button clicked gives
-// 1, 0 or 2.
+// 1, 0 or 2. A box that cannot be shown answers as its default button would.
 TEST_F(DialogHost, PromptBuildsTheBoxFromTheTypeStringAndMapsTheAnswer) {
     const struct {
         const char* type;
         UINT flags;
         int button;
         int result;
+        int unshown;  // the result when no box can be shown
     } cases[] = {
-        {"-", MB_ICONHAND | MB_OK, IDOK, 1},
-        {"?yNc", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON2, IDNO, 2},
-        {"?ynC", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON3, IDYES, 1},
-        {"!oc", MB_ICONEXCLAMATION | MB_OKCANCEL, IDCANCEL, 0},
-        {"-rC", MB_ICONHAND | MB_RETRYCANCEL | MB_DEFBUTTON2, IDRETRY, 1},
-        {"?arI", MB_ICONQUESTION | MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE, 2},
+        {"-", MB_ICONHAND | MB_OK, IDOK, 1, 1},
+        {"?yNc", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON2, IDNO, 2, 2},
+        {"?ynC", MB_ICONQUESTION | MB_YESNOCANCEL | MB_DEFBUTTON3, IDYES, 1, 0},
+        {"!oc", MB_ICONEXCLAMATION | MB_OKCANCEL, IDCANCEL, 0, 1},
+        {"-rC", MB_ICONHAND | MB_RETRYCANCEL | MB_DEFBUTTON2, IDRETRY, 1, 0},
+        {"?arI", MB_ICONQUESTION | MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE, 2, 2},
         // Character 0 is always the icon: "ari" alone is the information icon and OK.
-        {"ari", MB_ICONASTERISK | MB_OK, IDABORT, 0},
-        {"?xyz", MB_ICONQUESTION | MB_OK, IDCONTINUE, 2},
-        {"?ynca", MB_ICONQUESTION | MB_OK, IDOK, 1},
-        {"?ynxW", MB_ICONQUESTION | MB_OK | MB_DEFBUTTON4, IDOK, 1},
-        {"", MB_ICONASTERISK | MB_OK, IDOK, 1},
+        {"ari", MB_ICONASTERISK | MB_OK, IDABORT, 0, 1},
+        {"?xyz", MB_ICONQUESTION | MB_OK, IDCONTINUE, 2, 1},
+        {"?ynca", MB_ICONQUESTION | MB_OK, IDOK, 1, 1},
+        {"?ynxW", MB_ICONQUESTION | MB_OK | MB_DEFBUTTON4, IDOK, 1, 1},
+        {"?yN", MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2, IDYES, 1, 2},
+        {"", MB_ICONASTERISK | MB_OK, IDOK, 1, 1},
     };
     for (const auto& c : cases) {
         boxes.boxes.clear();
@@ -63,6 +65,8 @@ TEST_F(DialogHost, PromptBuildsTheBoxFromTheTypeStringAndMapsTheAnswer) {
         EXPECT_EQ(host.Prompt("Go on?", c.type), c.result) << "type \"" << c.type << "\"";
         ASSERT_EQ(boxes.boxes.size(), 1u) << c.type;
         EXPECT_EQ(boxes.boxes[0].flags, c.flags) << "type \"" << c.type << "\"";
+        boxes.Answer(0);
+        EXPECT_EQ(host.Prompt("Go on?", c.type), c.unshown) << "unshown \"" << c.type << "\"";
     }
     EXPECT_EQ(boxes.boxes[0].text, L"Go on?");
     // The error box is a prompt with the hand icon and OK.

@@ -87,6 +87,44 @@ TEST_F(LogTest, UninstallAllGoesOnPastAFailureAndLogsEveryDeviceAtTraceLevel) {
     EXPECT_EQ("content", ReadFile(kept));
 }
 
+// Each failure is logged where the author must look: the name error 1 did not find, the if
+// whose skip ran off the end of the file, the command whose error procedure aborted, and
+// the saved value its rollback restores. A box that no display can show answers its default
+// button; its text, like a script's own log line, stays on one line.
+TEST_F(LogTest, FailuresNameWhatWasMissingAndWhereTheRunWentWrong) {
+    const std::string missing = folder.Write(
+        "missing.pxf",
+        Identify("TolvLogA") + Lines({"proc Install", "  prompt \"two#10#lines\", \"?yN\"",
+                                      "  prompt \"Done\", \"!\"", "  set $x, \"#$dri#\"", "endp"}));
+    EXPECT_EQ(1, RunTolvarin("/i " + missing));
+    ExpectInOrder({"message \"two\\nlines\" type \"?yN\": answer 2",
+                   "message \"Done\" type \"!\": answer 1",
+                   "error 1 (name not found: $dri) at " + missing + "(10): set $x, \"#$dri#\""});
+
+    const std::string offEnd = folder.Write(
+        "offend.pxf", Identify("TolvLogA") + Lines({"proc Install", "  log \"Checking#10#now\"",
+                                                    "  if intcmp 1, =, 2", "endp"}));
+    EXPECT_EQ(1, RunTolvarin("/i " + offEnd));
+    ExpectInOrder({"script: Checking\\nnow",
+                   "error 7 (ran past the last line) at " + offEnd + "(9): if intcmp 1, =, 2"});
+
+    folder.Write("payload.txt", "driver");
+    const std::string shared = folder / "shared.dll";
+    const std::string aborted =
+        folder.Write("aborted.pxf",
+                     Identify("TolvLogA") +
+                         Lines({"proc Install", "  copy \"payload.txt\", " + Quoted(shared) + ", s",
+                                "  set $onErrorProc, Fail", "  del \"" + folder / "none.txt\"",
+                                "endp", "proc Fail", "  abort", "endp"}));
+    EXPECT_EQ(1, RunTolvarin("/i " + aborted));
+    EXPECT_FALSE(FileExists(shared));
+    ExpectInOrder({aborted + "(10): del \"" + folder / "none.txt\" -> error 101",
+                   "error 101 (installation aborted by the script) at " + aborted + "(13): abort",
+                   "restore registry value \"" + shared +
+                       "\" of HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs "
+                       "(absent before the run)"});
+}
+
 // The log only watches: where it cannot be written, runs end as they would without it.
 TEST_F(LogTest, UnwritableLogChangesNoExitCode) {
     SetEnvironmentVariableA("TOLVARIN_LOG", (folder / "no\\such\\folder\\x.log").c_str());
@@ -140,6 +178,7 @@ TEST_F(LogTest, VendorExampleInstallsAndUninstalls) {
     EXPECT_EQ(0, RunTolvarin("/u VendorReader"));
     EXPECT_FALSE(KeyExists(record));
     EXPECT_FALSE(KeyExists(settings));
+    EXPECT_FALSE(KeyExists("Software\\Obrix Vendor"));
     EXPECT_FALSE(FileExists(vendor));
     EXPECT_FALSE(FileExists(linkPath));
     EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, sharedDlls.c_str(), runtime.c_str(),

@@ -109,6 +109,15 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
         {H + "proc Main\nif strlen \"\"\nset $a, 1\n\nendp\n", "Main", ""},
         {H + "proc Main\nprompt \"Go?\", \"yN\"\nendp\n", "Main", "3,15 PX0211"},
         {H + "proc Main\nprompt \"Go?\", \"?yN\"\nendp\n", "Main", ""},
+        {H + "proc Main\nif strlen \"\"\n  ; why\nset $a, 1\nendp\n", "Main", "3,1 PX0212"},
+        {H + "proc Main\nset $a, 1\n  if strlen \"\"\nendp\n", "Main", "4,3 PX0213"},
+        {H + "proc Main\nset $a, \"#$dri#\"\nset $b, $drv\nMain $drv, $a\nlset $c, 1\nstrcat $c, "
+             "$c\nset $d, \"#$1##$lastWinError##$quiet#\"\nendp\n",
+         "Main", "3,10 PX0214 4,9 PX0214"},
+        {H + "proc Main\nset $a, \"#$dri#\"\nset $#$a#, 1\nendp\n", "Main", ""},
+        {H + "proc Identify\nset $INST_TYPE, 1\nset $DEVNAME, 1\nset $INST_NAME, 1\nHelper\nendp\n"
+             "proc Helper\n  mkdir \"C:\\x\"\nendp\nproc Install\n  mkdir \"C:\\x\"\nendp\n",
+         "Identify", "9,3 PX0112"},
     };
     for (const auto& c : cases) {
         pxfcheck::Options options;
@@ -119,9 +128,30 @@ TEST(Checker, FindsEachFaultTheLoaderOrTheInterpreterWouldRaise) {
 
 class RepositoryFile : public testing::TestWithParam<std::string> {};
 
+// The examples' drivers are built elsewhere: sources are looked for only in the case below.
 TEST_P(RepositoryFile, ChecksAsItsCommentsSay) {
     const fs::path path = SourceRoot() / GetParam();
-    EXPECT_EQ(Found(pxfcheck::CheckFile(path.string(), {})), ReadExpected(path));
+    pxfcheck::Options options;
+    options.findSources = false;
+    EXPECT_EQ(Found(pxfcheck::CheckFile(path.string(), options)), ReadExpected(path));
+}
+
+// A copy source is looked for beside the file, its name in any case.
+TEST(Checker, FindsCopySourcesMissingFromTheFilesFolder) {
+    ScratchFolder folder("pxfsources");
+    folder.Write("Payload.DLL", "x");
+    CreateDirectoryA((folder / "sub").c_str(), nullptr);
+    folder.Write("sub\\more.dll", "x");
+    const std::string text =
+        ";OBRIX_INST_FILE\nproc Main\nset $s, x\ncopy \"payload.dll\", \"C:\\\"\ncopy "
+        "\"SUB\\more.dll\", \"C:\\\"\ncopy \"missing.dll\", \"C:\\\"\ncopy \"C:\\a.dll\", "
+        "\"C:\\\"\ncopy $s, \"C:\\\"\nendp\n";
+    const std::string file = folder.Write("setup.pxf", text);
+    pxfcheck::Options options;
+    options.entries = {"Main"};
+    EXPECT_EQ(Found(pxfcheck::CheckFile(file, options)), "6,6 PX0215 7,6 PX0215");
+    options.findSources = false;
+    EXPECT_EQ(Found(pxfcheck::CheckFile(file, options)), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(All, RepositoryFile, testing::ValuesIn(RepositoryFiles()),

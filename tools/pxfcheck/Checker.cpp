@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -83,6 +84,7 @@ public:
         CheckEntries();
         for (const Proc& proc : procs_) CheckBody(proc);
         CheckIdentify();
+        CheckReads();
     }
 
 private:
@@ -319,6 +321,7 @@ private:
             const std::string name = in.substr(i + 1, close - i - 1);
             int code = 0;
             if (!name.empty() && name[0] == '$') {
+                NoteRead(name.substr(1), piece.line, Column(piece, i));
                 put(kUnknown, i);
             } else if (ParseInt(name.c_str(), &code) && !name.empty() && code >= 1 && code <= 255) {
                 put(code == '#' || code == ';' || code == '"' ? kUnknown : static_cast<char>(code),
@@ -409,6 +412,7 @@ private:
                 if (std::islower(letter)) MissingArg(e, info, i, t.start);
                 continue;
             }
+            NoteTokenRead(e, t);
             if (std::tolower(letter) == 'd' && !t.unknown && (t.quoted || t.text[0] != '$')) {
                 int value = 0;
                 if (!ParseInt(Unescape(t.text).c_str(), &value)) {
@@ -474,14 +478,32 @@ private:
                 ReportAt(e, pos, "PX0201", "unknown command or procedure " + Quote(word));
             }
             if (FindProc(upper)) calls_[current_->name].insert(upper);
+            // A procedure's arguments are evaluated as it is called; a command named at run
+            // time may as well set the variables it is given.
+            std::vector<Token> tokens;
+            if (hasArgs && Tokenize(e, args, &tokens)) {
+                const bool runTimeWord = word.find(kUnknown) != std::string::npos;
+                for (const Token& t : tokens) {
+                    if (!runTimeWord) {
+                        NoteTokenRead(e, t);
+                    } else if (!t.quoted && IsVarRef(t.text.c_str())) {
+                        assigned_.insert(Upper(t.text.substr(1)));
+                    }
+                }
+            }
             return;
+        }
+        if (info->flags & CommandInfo::kChangesMachine) {
+            const size_t at = pos < e.cols.size() ? pos : 0;
+            changes_[current_->name].push_back(
+                {piece_->line, at < e.cols.size() ? e.cols[at] : e.endCol, info->name});
         }
         switch (info->form) {
             case CommandInfo::kTextIgnored:
                 return;
             case CommandInfo::kStatement:
             case CommandInfo::kVarAndStatement:
-                if (std::string(info->name) == "if") CheckLineAfterIf(e, pos);
+                if (std::string(info->name) == "if" && hasArgs) CheckLineAfterIf(e, pos);
                 return CheckNested(e, *info, pos, args, hasArgs);
             case CommandInfo::kLabel:
                 if (!hasArgs) return ReportAt(e, pos, "PX0208", "goto without a label");
@@ -522,13 +544,25 @@ private:
         CheckStatement(e, statement);
     }
 
-    // A false if skips the next line of the file whatever it holds: a blank line there
-    // makes the test skip nothing, and the statement meant to depend on it always runs.
+    // A false if skips the next line of the file whatever it holds: a blank or comment line
+    // there makes the test skip nothing, and the statement meant to depend on it always runs;
+    // an endp there is skipped, and the run goes on past the procedure.
     void CheckLineAfterIf(const Expanded& e, size_t pos) {
         const int next = pieceIndex_ + 1;
-        if (next < current_->end && pieces_[next].text.empty()) {
+        if (next > current_->end) return;
+        const std::string& text = pieces_[next].text;
+        const size_t first = text.find_first_not_of(" \t");
+        if (next < current_->end && first == std::string::npos) {
             ReportAt(e, pos, "PX0210",
                      "if followed by a blank line: a false test skips only the blank line", false);
+        } else if (next < current_->end && text[first] == ';') {
+            ReportAt(e, pos, "PX0212",
+                     "if followed by a comment line: a false test skips only the comment", false);
+        } else if (next == current_->end) {
+            ReportAt(e, pos, "PX0213",
+                     "if followed by endp: a false test skips the endp and the run goes on past "
+                     "procedure " +
+                         current_->name + " (error 7 at the end of the file)");
         }
     }
 
@@ -564,13 +598,23 @@ private:
     // value writes the global; a local (lset) is gone when Identify returns.
     void NoteAssignment(const CommandInfo& info, const std::vector<Token>& tokens) {
         const std::string name = info.name;
-        if (name == "lset" || (name == "set" && tokens.size() < 2)) return;
+        const bool onlyTests = (name == "set" || name == "lset") && tokens.size() < 2;
         for (size_t i = 0; i < tokens.size() && info.signature[i]; ++i) {
-            if (std::tolower(info.signature[i]) == 'v' && IsVarRef(tokens[i].text.c_str()))
+            if (std::tolower(info.signature[i]) != 'v' || onlyTests) continue;
+            if (tokens[i].unknown) anyVar_ = true;
+            if (!IsVarRef(tokens[i].text.c_str())) continue;
+            if (name == "lset") {
+                assigned_.insert(Upper(tokens[i].text.substr(1)));
+            } else {
                 NoteSet(tokens[i].text.substr(1));
+            }
         }
     }
-    void NoteSet(const std::string& var) { sets_[current_->name].insert(Upper(var)); }
+    void NoteSet(const std::string& var) {
+        if (var.find(kUnknown) != std::string::npos) anyVar_ = true;
+        sets_[current_->name].insert(Upper(var));
+        assigned_.insert(Upper(var));
+    }
 
     void CheckOperands(const Expanded& e, const CommandInfo& info,
                        const std::vector<Token>& tokens) {
@@ -596,12 +640,95 @@ private:
                              false);
                 }
             }
+        } else if (name == "copy") {
+            CheckCopySource(e, tokens);
         } else if (name == "rback_addproc") {
             const std::string* proc = Literal(tokens, 0);
             if (proc && !FindProc(Upper(Unescape(*proc)))) {
                 ReportAt(e, tokens[0].start, "PX0401",
                          "rback_addproc: the file has no procedure " + Unescape(*proc));
             }
+        }
+    }
+
+    // copy finds a relative source in the installation file's folder (the first file
+    // source): one that is not there, or an absolute one, comes from wherever the file is run.
+    void CheckCopySource(const Expanded& e, const std::vector<Token>& tokens) {
+        const std::string* literal = Literal(tokens, 0);
+        if (!literal || options_.folder.empty()) return;
+        const std::string source = Unescape(*literal);
+        if (source.empty()) return;
+        if (source[0] == '\\' || source[0] == '/' || (source.size() > 1 && source[1] == ':')) {
+            ReportAt(e, tokens[0].start, "PX0215",
+                     "copy: the source " + Quote(source) +
+                         " is an absolute path: it is taken from the machine, not from the "
+                         "installation file's folder",
+                     false);
+        } else if (!ExistsInFolder(source)) {
+            ReportAt(
+                e, tokens[0].start, "PX0215",
+                "copy: the source " + Quote(source) + " is not in the installation file's folder",
+                false);
+        }
+    }
+
+    // Whether the relative path names a file below the file's folder, each part compared
+    // without regard to case, as Windows compares names.
+    bool ExistsInFolder(const std::string& relative) {
+        namespace fs = std::filesystem;
+        fs::path at(options_.folder);
+        std::string rest = relative;
+        std::replace(rest.begin(), rest.end(), '/', '\\');
+        std::stringstream parts(rest);
+        for (std::string part; std::getline(parts, part, '\\');) {
+            if (part.empty() || part == ".") continue;
+            const std::map<std::string, fs::path>& names = Listing(at);
+            const auto found = names.find(Upper(part));
+            if (found == names.end()) return false;
+            at = found->second;
+        }
+        std::error_code ec;
+        return fs::is_regular_file(at, ec);
+    }
+
+    // The entries of a folder by their upper-case names, read once per check: a file of
+    // many copy statements reads its folder once.
+    const std::map<std::string, std::filesystem::path>& Listing(
+        const std::filesystem::path& folder) {
+        auto [entry, added] = listings_.try_emplace(folder.string());
+        if (added) {
+            std::error_code ec;
+            for (const auto& item : std::filesystem::directory_iterator(folder, ec))
+                entry->second.emplace(Upper(item.path().filename().u8string()), item.path());
+        }
+        return entry->second;
+    }
+
+    // Variables read and set, for the check that every variable read is set somewhere.
+    void NoteRead(const std::string& name, int line, int column) {
+        if (name.find(kUnknown) != std::string::npos) return;
+        reads_.push_back({Upper(name), line, column});
+    }
+    void NoteTokenRead(const Expanded& e, const Token& t) {
+        if (t.quoted || t.unknown || !IsVarRef(t.text.c_str())) return;
+        NoteRead(t.text.substr(1), piece_->line,
+                 t.start < e.cols.size() ? e.cols[t.start] : e.endCol);
+    }
+
+    // A variable that no line of the file sets, and that the program does not set, stops
+    // the run with error 1 when it is read. A name set at run time ("$#name#") may be any.
+    void CheckReads() {
+        if (anyVar_) return;
+        std::set<std::string> reported;
+        for (const Read& read : reads_) {
+            const std::string& name = read.name;
+            const bool parameter =
+                std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (parameter || assigned_.count(name) || kPredefined.count(name) ||
+                !reported.insert(name).second)
+                continue;
+            Report(read.line, read.column, false, "PX0214",
+                   "$" + Quote(name) + " is read, but no line sets it: error 1 when it runs");
         }
     }
 
@@ -643,6 +770,14 @@ private:
                        std::string("Identify never sets $") + var);
             }
         }
+        for (const std::string& name : seen) {
+            for (const Change& change : changes_[name]) {
+                Report(change.line, change.column, false, "PX0112",
+                       std::string(change.command) +
+                           " changes the machine while Identify runs, before the journal "
+                           "starts: a failed or declined installation does not take it back");
+            }
+        }
     }
 
     const Options& options_;
@@ -657,6 +792,24 @@ private:
     int pieceIndex_ = 0;
     int commentAt_ = -1;
     std::map<std::string, std::set<std::string>> sets_, calls_;
+    struct Change {
+        int line;
+        int column;
+        const char* command;
+    };
+    std::map<std::string, std::vector<Change>> changes_;  // by procedure
+    struct Read {
+        std::string name;  // upper case
+        int line;
+        int column;
+    };
+    std::vector<Read> reads_;
+    std::set<std::string> assigned_;  // every variable a line sets, upper case
+    std::map<std::string, std::map<std::string, std::filesystem::path>> listings_;
+    bool anyVar_ = false;  // some variable is named at run time
+    // Set by the program, not by a line of the file.
+    static inline const std::set<std::string> kPredefined = {
+        "LASTWINERROR", "QUIET", "NEEDREBOOT", "EXERETURNED", "PARAMCNT", "ONERRORPROC"};
 };
 
 }  // namespace
@@ -674,7 +827,12 @@ std::vector<Diagnostic> CheckFile(const std::string& path, const Options& option
     std::ifstream in(path, std::ios::binary);
     if (!in) return {{1, 1, true, "PX0001", "cannot read the file"}};
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return CheckText(bytes, options);
+    Options withFolder = options;
+    if (withFolder.folder.empty() && withFolder.findSources) {
+        const size_t slash = path.find_last_of("\\/:");
+        withFolder.folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    }
+    return CheckText(bytes, withFolder);
 }
 
 }  // namespace pxfcheck

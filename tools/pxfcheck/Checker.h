@@ -25,6 +25,10 @@ struct Options {
     // Procedures the file must have. Empty: Identify and Install, or none for a file that
     // has an Uninstall procedure and neither of them (a saved uninstaller).
     std::vector<std::string> entries;
+    // The folder of the file, where copy finds its sources; empty: sources are not looked
+    // for. CheckFile sets it to the file's folder when findSources is set.
+    std::string folder;
+    bool findSources = true;
 };
 
 // Checks the file's bytes; diagnostics in line and column order.

@@ -38,11 +38,12 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 int Usage() {
     std::fputs(
-        "usage: pxfcheck [/w] [/entry:Name[,Name...]] file.pxf...\n"
+        "usage: pxfcheck [/w] [/nosources] [/entry:Name[,Name...]] file.pxf...\n"
         "       pxfcheck /catalog\n"
-        "  /w        treat warnings as errors\n"
-        "  /entry:   procedures the files must have (default: Identify and Install;\n"
-        "            none for a saved uninstaller)\n",
+        "  /w          treat warnings as errors\n"
+        "  /nosources  do not look for copy sources beside the file (a copy of its text)\n"
+        "  /entry:     procedures the files must have (default: Identify and Install;\n"
+        "              none for a saved uninstaller)\n",
         stderr);
     return 3;
 }
@@ -67,6 +68,8 @@ int main(int argc, char** argv) {
             warningsAreErrors = true;
         } else if (StartsWithNoCase(arg, "/entry:")) {
             options.entries = SplitList(arg + 7);
+        } else if (StartsWithNoCase(arg, "/nosources") && arg[10] == '\0') {
+            options.findSources = false;
         } else if (arg[0] == '/' && arg[1] != '\0' && !std::strchr(arg + 1, '/')) {
             return Usage();
         } else {

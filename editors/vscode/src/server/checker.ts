@@ -96,7 +96,8 @@ export function checkText(checker: CheckerCommand, uri: string, text: string): P
     }
     fs.writeFileSync(file, text, 'utf8');
     return new Promise((resolve, reject) => {
-        execFile(checker.file, [...checker.prefix, file!], { maxBuffer: 64 << 20 },
+        // The scratch file is not where the document lies: copy sources are not looked for.
+        execFile(checker.file, [...checker.prefix, '/nosources', file!], { maxBuffer: 64 << 20 },
             (error, stdout) => {
                 // Exit codes 1 and 2 mean findings; 3 or a failed start means no check.
                 const code = error ? (error as { code?: unknown }).code : 0;

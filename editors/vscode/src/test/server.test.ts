@@ -80,7 +80,8 @@ describe('help', () => {
 
     it('completion after reg lists the registry commands and nothing else', async () => {
         const items = await client.request<CompletionItem[]>('textDocument/completion', doc, { position: { line: 12, character: 7 } });
-        assert.deepEqual(items.map((i) => i.label).sort(), ['regChangeRef', 'regDW', 'regDel', 'regGetValue', 'regSZ']);
+        assert.deepEqual(items.map((i) => i.label).sort(), ['regChangeRef', 'regDW', 'regDel', 'regEnumKey', 'regEnumValue', 'regGetValue',
+            'regKeyExists', 'regSZ']);
         assert.ok(items.every((i) => i.kind === CompletionItemKind.Function));
     });
 
