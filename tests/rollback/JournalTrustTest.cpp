@@ -145,7 +145,8 @@ TEST(JournalTrustTest, PlantedJournalsChangeNothing) {
     EXPECT_TRUE(tolv::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Planted"));
     // Readable lines for what came back and for what failed.
     EXPECT_NE(std::string::npos,
-              log.notes.find("restore registry value \"V\" of HKLM\\Software\\Victim\n"));
+              log.notes.find("restore registry value \"V\" of HKLM\\Software\\Victim "
+                             "(absent before the run)\n"));
     EXPECT_NE(std::string::npos,
               log.notes.find("an undo line of that run failed with script error 101"));
 }
