@@ -5,6 +5,7 @@
 #include "engine/RunObserver.h"
 
 #include <exception>
+#include <utility>
 
 #include "engine/InstallHost.h"
 #include "commands/EngineState.h"
@@ -22,6 +23,11 @@ CRollbackScript& CScriptEngine::GetRollbackScript() {
 void CScriptEngine::StartJournal() {
     GetRollbackScript().Begin();
     GetJournal().Open();
+}
+
+void CScriptEngine::ContinueRun(CScriptEngine& earlier) {
+    EngineState(*this).journal = std::move(EngineState(earlier).journal);
+    GetRollbackScript().ContinueFrom(earlier.GetRollbackScript());
 }
 
 void CScriptEngine::CommitJournal() {

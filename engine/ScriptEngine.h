@@ -229,6 +229,11 @@ public:
     // rollback has run, only EndRun. An error of the undo lines ends them, but the journal
     // is replayed all the same; then rollback mode goes off and the error travels on.
     void RollBack();
+    // The run started on earlier goes on in this engine, in place of StartJournal: its
+    // journal and rollback script become this engine's, so that CommitJournal or RollBack
+    // here settles both runs as one, and a killed process leaves one journal. earlier keeps
+    // neither; its loaded file and variables stay its own.
+    void ContinueRun(CScriptEngine& earlier);
     // Records text as the newest undo line, while the rollback script is recording.
     void AddUndoLine(const char* text);
     // The backups of this run: BackupFile and BackupRegistryKey before every change.

@@ -15,8 +15,10 @@
 #include "install/InstallLog.h"
 #include "install/ProgramsEntry.h"
 #include "install/SilentInstallHost.h"
+#include "platform/Handles.h"
 #include "resources/resource.h"
 #include "rollback/Recovery.h"
+#include "rollback/RollbackJournal.h"
 
 #include <string>
 
@@ -25,6 +27,8 @@ namespace {
 constexpr char kDevicesKey[] = "Software\\Obrix\\Plixa\\Devices\\";
 bool gQuietRuns = false;
 constexpr char kDriverType[] = "OBX_PLIXA_DRIVER";
+// The procedure whose presence lets a file replace an installed version of its device.
+constexpr char kUpgradeProc[] = "Upgrade";
 // Uninstallation answers questions about replacing a newer file with "replace".
 constexpr int kReplace = 1;
 
@@ -84,45 +88,6 @@ void ReportInstallFailure(int code) {
     // Other codes, such as the user's Cancel, need no message of their own.
 }
 
-// Runs the installation file from Identify on; returns the flow's result.
-int RunInstallation(CScriptEngine& engine, const char* path, int interactive,
-                    FlowOutcome* outcome) {
-    SetOutcome(outcome, FlowOutcome::kFailed);
-    engine.Load(path);
-    engine.AddScriptDirSource();
-    engine.CallProc("Identify");
-    LogIdentified(engine);
-
-    if (_stricmp(engine.GetVar("INST_TYPE"), kDriverType) != 0) {
-        if (interactive) ShowMessage(LangString(IDS_WRONG_TYPE), MB_ICONHAND);
-        return 1;
-    }
-    const std::string deviceName = engine.GetVar("DEVNAME");
-    DeviceInfo info = {};
-    if (pxGetDeviceInfo1(deviceName.c_str(), &info) == 0) {
-        LogRunNote("already installed: the device " + deviceName + " exists");
-        SetOutcome(outcome, FlowOutcome::kAlreadyInstalled);
-        if (interactive)
-            ShowMessage(FormatLangString(IDS_ALREADY_INSTALLED, deviceName), MB_ICONHAND);
-        return 0;
-    }
-    if (interactive) {
-        std::wstring question = FormatLangString(IDS_CONFIRM_INSTALL, engine.GetVar("INST_NAME"));
-        if (ShowMessage(question, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL) return 1;
-    } else {
-        engine.GetVar("INST_NAME");  // Identify must have named the component all the same
-    }
-
-    engine.StartJournal();
-    engine.CallProc("Install");
-    WriteProgramsEntry(engine, deviceName);
-    engine.CommitJournal();
-    const bool restart = RestartNeeded(engine);
-    if (restart) LogRunNote("a restart is needed to finish the installation");
-    SetOutcome(outcome, restart ? FlowOutcome::kRestartNeeded : FlowOutcome::kDone);
-    return 0;
-}
-
 std::string RecordKey(const char* deviceName) {
     return kDevicesKey + std::string(deviceName);
 }
@@ -156,13 +121,11 @@ std::string DirectoryOf(const std::string& path) {
     return directory;
 }
 
-// Runs the Uninstall procedure of the installation file at path, silently, with the file's
-// directory as its argument. Returns whether it ran to its end; a failure is taken back.
-// *restart tells whether it left work for the next restart.
-bool RunUninstallScript(const char* deviceName, const std::string& path, bool* restart) {
-    CScriptEngine engine;
-    CSilentInstallHost host(kReplace);
-    engine.SetHost(&host);
+// Runs the Uninstall procedure of the installation file at path in engine, silently, with
+// the file's directory as its argument, and commits it when commit is set. Returns whether
+// it ran to its end; a failure is taken back.
+bool RunUninstallScript(CScriptEngine& engine, const char* deviceName, const std::string& path,
+                        bool commit) {
     try {
         std::string directory = DirectoryOf(path);
         pxShutdownDevice(deviceName);
@@ -170,8 +133,7 @@ bool RunUninstallScript(const char* deviceName, const std::string& path, bool* r
         engine.AddScriptDirSource();
         engine.StartJournal();
         engine.CallProc("Uninstall", directory.data());
-        engine.CommitJournal();
-        *restart = RestartNeeded(engine);
+        if (commit) engine.CommitJournal();
         return true;
     } catch (...) {
         LogRunFailed(engine, CaughtCode());
@@ -187,6 +149,150 @@ void DeleteDriverModule(const char* deviceName, const std::string& driver) {
     // Only an empty directory goes: one that still holds other files stays, and so does the
     // temporary directory.
     if (!IsTemporaryDirectory(directory)) RemoveDirectoryA(directory.c_str());
+}
+
+// The values of the installed version's record that the user may have changed through the
+// Device library's settings: they outlive an upgrade unless the new version writes its own.
+struct UserSettings {
+    bool hasLogicalName = false;
+    std::string logicalName;
+    bool hasStartup = false;
+    DWORD startup = 0;
+};
+
+UserSettings ReadUserSettings(const std::string& key) {
+    UserSettings settings;
+    settings.hasLogicalName = tolv::ReadRegString(settings.logicalName, HKEY_LOCAL_MACHINE,
+                                                  key.c_str(), "LogicalName") == ERROR_SUCCESS;
+    settings.hasStartup = tolv::ReadRegDword(settings.startup, HKEY_LOCAL_MACHINE, key.c_str(),
+                                             "Startup") == ERROR_SUCCESS;
+    return settings;
+}
+
+// Writes back the user's settings that the new version's record lacks, inside the run's
+// journal. A record the new version did not write gets nothing: the device is gone with it.
+void KeepUserSettings(CScriptEngine& engine, const std::string& key, const UserSettings& settings) {
+    tolv::RegKey record;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, record.Put()) !=
+        ERROR_SUCCESS)
+        return;
+    const bool name =
+        settings.hasLogicalName && RegQueryValueExA(record.Get(), "LogicalName", nullptr, nullptr,
+                                                    nullptr, nullptr) == ERROR_FILE_NOT_FOUND;
+    const bool startup =
+        settings.hasStartup && RegQueryValueExA(record.Get(), "Startup", nullptr, nullptr, nullptr,
+                                                nullptr) == ERROR_FILE_NOT_FOUND;
+    if (!name && !startup) return;
+    CRollbackJournal& journal = engine.GetJournal();
+    journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, key.c_str(), 0);
+    if (journal.GetBackupError()) return;
+    if (name) {
+        RegSetValueExA(record.Get(), "LogicalName", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(settings.logicalName.c_str()),
+                       static_cast<DWORD>(settings.logicalName.size() + 1));
+    }
+    if (startup) {
+        RegSetValueExA(record.Get(), "Startup", 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&settings.startup), sizeof settings.startup);
+    }
+    const char* kept = name && startup ? "LogicalName and Startup"
+                       : name          ? "LogicalName"
+                                       : "Startup";
+    LogRunNote(std::string("kept the installed version's ") + kept);
+}
+
+// Takes the installed version of device away as UninstallDevice does, its record last, but
+// inside engine's journal: the new version's run goes on in it, so that both are committed,
+// or taken back and the old version left as it was, together. False, with nothing changed,
+// when the old version could not be taken away.
+bool RemoveInstalledVersion(CScriptEngine& engine, const std::string& device, bool* restart) {
+    const std::string key = RecordKey(device.c_str());
+    std::string uninstallScript, driver;
+    bool readable = ReadRecordValue(key, "Uninstall", uninstallScript);
+    if (readable && uninstallScript.empty()) readable = ReadRecordValue(key, "DriverDll", driver);
+    if (!readable) return false;
+    if (!uninstallScript.empty()) {
+        CScriptEngine old;
+        CSilentInstallHost host(kReplace);
+        old.SetHost(&host);
+        if (!RunUninstallScript(old, device.c_str(), uninstallScript, false)) return false;
+        *restart = RestartNeeded(old);
+        engine.ContinueRun(old);
+    } else {
+        engine.StartJournal();
+    }
+    CRollbackJournal& journal = engine.GetJournal();
+    if (!driver.empty()) {
+        // Moved aside rather than deleted, and its folder removed only when empty, so that a
+        // rollback puts both back.
+        const std::string directory = DirectoryOf(driver);
+        pxShutdownDevice(device.c_str());
+        journal.BackupFile(driver.c_str());
+        if (!IsTemporaryDirectory(directory)) journal.BackupFile(directory.c_str());
+    }
+    journal.BackupRegistryKey(HKEY_LOCAL_MACHINE, key.c_str(), 1);
+    if (journal.GetBackupError()) {
+        LogRunNote("the record of " + device + " cannot be saved: Windows error " +
+                   std::to_string(journal.GetBackupError()));
+        RollBackQuietly(engine);
+        return false;
+    }
+    tolv::DeleteRegTree(HKEY_LOCAL_MACHINE, key.c_str());
+    return true;
+}
+
+// Runs the installation file from Identify on; returns the flow's result.
+int RunInstallation(CScriptEngine& engine, const char* path, int interactive,
+                    FlowOutcome* outcome) {
+    SetOutcome(outcome, FlowOutcome::kFailed);
+    engine.Load(path);
+    engine.AddScriptDirSource();
+    engine.CallProc("Identify");
+    LogIdentified(engine);
+
+    if (_stricmp(engine.GetVar("INST_TYPE"), kDriverType) != 0) {
+        if (interactive) ShowMessage(LangString(IDS_WRONG_TYPE), MB_ICONHAND);
+        return 1;
+    }
+    const std::string deviceName = engine.GetVar("DEVNAME");
+    DeviceInfo info = {};
+    const bool installed = pxGetDeviceInfo1(deviceName.c_str(), &info) == 0;
+    const bool upgrade = installed && engine.GetProcTable().FindName(kUpgradeProc) >= 0;
+    if (installed && !upgrade) {
+        LogRunNote("already installed: the device " + deviceName + " exists");
+        SetOutcome(outcome, FlowOutcome::kAlreadyInstalled);
+        if (interactive)
+            ShowMessage(FormatLangString(IDS_ALREADY_INSTALLED, deviceName), MB_ICONHAND);
+        return 0;
+    }
+    if (interactive) {
+        std::wstring question = FormatLangString(IDS_CONFIRM_INSTALL, engine.GetVar("INST_NAME"));
+        if (ShowMessage(question, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL) return 1;
+    } else {
+        engine.GetVar("INST_NAME");  // Identify must have named the component all the same
+    }
+
+    bool restart = false;
+    if (upgrade) {
+        LogRunNote("upgrade: the installed " + deviceName + " is uninstalled first");
+        const std::string key = RecordKey(deviceName.c_str());
+        const UserSettings settings = ReadUserSettings(key);
+        if (!RemoveInstalledVersion(engine, deviceName, &restart)) {
+            if (interactive) ShowMessage(LangString(IDS_UNINSTALL_FAILED), MB_OK);
+            return 1;
+        }
+        engine.CallProc(kUpgradeProc);
+        KeepUserSettings(engine, key, settings);
+    } else {
+        engine.StartJournal();
+        engine.CallProc("Install");
+    }
+    WriteProgramsEntry(engine, deviceName);
+    engine.CommitJournal();
+    restart = RestartNeeded(engine) || restart;
+    if (restart) LogRunNote("a restart is needed to finish the installation");
+    SetOutcome(outcome, restart ? FlowOutcome::kRestartNeeded : FlowOutcome::kDone);
+    return 0;
 }
 
 }  // namespace
@@ -232,10 +338,16 @@ int UninstallDevice(const char* deviceName, int interactive, FlowOutcome* outcom
 
     std::string uninstallScript, driver;
     bool restart = false;
-    bool readable = ReadRecordValue(key, "Uninstall", uninstallScript);
-    if (readable && uninstallScript.empty()) readable = ReadRecordValue(key, "DriverDll", driver);
-    if (!readable ||
-        (!uninstallScript.empty() && !RunUninstallScript(deviceName, uninstallScript, &restart))) {
+    bool done = ReadRecordValue(key, "Uninstall", uninstallScript);
+    if (done && uninstallScript.empty()) done = ReadRecordValue(key, "DriverDll", driver);
+    if (done && !uninstallScript.empty()) {
+        CScriptEngine engine;
+        CSilentInstallHost host(kReplace);
+        engine.SetHost(&host);
+        done = RunUninstallScript(engine, deviceName, uninstallScript, true);
+        restart = done && RestartNeeded(engine);
+    }
+    if (!done) {
         if (interactive) ShowMessage(LangString(IDS_UNINSTALL_FAILED), MB_OK);
         return LogRunResult(1);
     }

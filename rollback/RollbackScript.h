@@ -36,8 +36,14 @@ public:
     void AddProcedure(const CItemArray& lines, int first, int last,
                       const char* newFirstLine = nullptr);
     // While recording: writes every line, each ended by a line end, to path (created or
-    // truncated, text mode). 1 when written; 0 when not recording or path cannot be opened.
+    // truncated, text mode); after ContinueFrom, only the lines recorded since. 1 when
+    // written; 0 when not recording or path cannot be opened.
     int Save(const char* path) const;
+    // Takes over the lines and state of earlier, which keeps none: the undo lines recorded
+    // from here on run before earlier's, and a rollback takes back both runs as one. Save
+    // leaves earlier's lines out, so that an uninstaller saved by the later run does not
+    // repeat the earlier run's undoing.
+    void ContinueFrom(CRollbackScript& earlier);
     // Frees all lines; recording and body index stay as they are.
     void Clear() { lines_.Clear(); }
 
@@ -51,4 +57,9 @@ private:
     CItemArray lines_{50, 10};
     bool recording_ = false;
     int bodyIndex_ = 0;
+    // Undo lines recorded since Begin, those of an earlier run's script included.
+    int undoCount_ = 0;
+    // Of an earlier run's script taken over: its undo lines, and its line count then.
+    int earlierUndoCount_ = 0;
+    int earlierLineCount_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "engine/ScriptEngine.h"
 #include "rollback/RollbackJournal.h"
+#include "rollback/RollbackScript.h"
 #include "tests/rollback/RollbackTestSupport.h"
 
 namespace {
@@ -87,6 +88,33 @@ TEST(RollbackJournalTest, BackupInUseAtCommitIsDeletedAtTheNextRestart) {
         EXPECT_EQ(gInUse, gDelayed);
         DeleteFileA(backup.c_str());
     }
+}
+
+// A run that goes on from an earlier one (an upgrade after the old version's uninstaller)
+// rolls back both, its own undo lines first, but saves only its own lines as an uninstaller.
+TEST(RollbackScriptTest, AContinuedRunSavesOnlyItsOwnLines) {
+    CRollbackScript earlier, later;
+    CItemArray procs(4, 4);
+    for (const char* line : {"proc Old", "endp", "proc New", "endp"}) procs.Add(line);
+    earlier.Begin();
+    earlier.AddUndoLine("old undo");
+    earlier.AddProcedure(procs, 0, 1);
+    later.ContinueFrom(earlier);
+    later.AddUndoLine("new undo");
+    later.AddProcedure(procs, 2, 3);
+    std::string all;
+    for (int i = 0; i < later.GetLines().GetCount(); ++i)
+        all += std::string(later.GetLines().GetAt(i)) + "\n";
+    EXPECT_EQ(all,
+              ";OBRIX_INST_FILE\nproc DefaultRollback\nnew undo\nold undo\nendp\n; \nproc Old\n"
+              "endp\n; \nproc New\nendp\n");
+    EXPECT_FALSE(earlier.IsRecording());
+    TempFolder folder;
+    ASSERT_EQ(1, later.Save((folder / "saved.pxf").c_str()));
+    // Written in text mode: a line ends with CR LF.
+    EXPECT_EQ(ReadFileText(folder / "saved.pxf"),
+              ";OBRIX_INST_FILE\r\nproc DefaultRollback\r\nnew undo\r\nendp\r\n; \r\n"
+              "proc New\r\nendp\r\n");
 }
 
 }  // namespace
