@@ -15,6 +15,7 @@
 #include "engine/ScriptEngine.h"
 #include "engine/Tokenizer.h"
 #include "platform/Handles.h"
+#include "platform/TextCodec.h"
 #include "commands/RegistryHelpers.h"
 #include "version.h"
 
@@ -36,23 +37,12 @@ std::string Utf8FromAnsi(const char* text) {
     return out;
 }
 
-// text in the code page (CP_UTF8 for the log's own lines, CP_ACP for every other text).
-std::string FromWide(UINT codePage, const std::wstring& text) {
-    const int bytes =
-        WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return "";
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    out.pop_back();  // the terminator
-    return out;
-}
-
 std::string Utf8FromWide(const std::wstring& text) {
-    return FromWide(CP_UTF8, text);
+    return tolv::TextFromWide(text, CP_UTF8);
 }
 
 std::string NarrowFromWide(const std::wstring& text) {
-    return FromWide(CP_ACP, text);
+    return tolv::TextFromWide(text);
 }
 
 // The process's own environment, which a parent or SetEnvironmentVariable set, in the

@@ -9,6 +9,7 @@
 #include "engine/RunObserver.h"
 #include "engine/ScriptEngine.h"
 #include "platform/Handles.h"
+#include "platform/TextCodec.h"
 #include "rollback/RollbackJournal.h"
 
 namespace {
@@ -24,13 +25,7 @@ std::string ProgramPath() {
     std::wstring folder(path, length < MAX_PATH ? length : 0);
     folder.erase(folder.find_last_of(L"\\/") == std::wstring::npos ? 0
                                                                    : folder.find_last_of(L"\\/"));
-    const std::wstring program = folder + L"\\tolvarin.exe";
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, program.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, program.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
-    narrow.pop_back();
-    return narrow;
+    return tolv::TextFromWide(folder + L"\\tolvarin.exe");
 }
 
 std::string RecordText(const std::string& device, const char* name) {

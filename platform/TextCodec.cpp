@@ -19,27 +19,14 @@ std::wstring Widen(UINT codePage, std::string_view text) {
     return wide;
 }
 
-std::string Narrow(UINT codePage, std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(codePage, 0, text.data(), size, narrow.data(), length, nullptr,
-                            nullptr);
-    }
-    return narrow;
-}
-
 std::string FromLegacy(std::string_view bytes) {
-    return Narrow(CP_UTF8, Widen(LegacyCodePage(), bytes));
+    return TextFromWide(Widen(LegacyCodePage(), bytes), CP_UTF8);
 }
 
 // Characters the legacy code page lacks become its default character, as a text typed on
 // that system would.
 std::string FromUtf8(std::string_view bytes) {
-    return Narrow(CP_ACP, Widen(CP_UTF8, bytes));
+    return TextFromWide(Widen(CP_UTF8, bytes));
 }
 
 // Lower case as the user's language writes it (with its own rules, such as Turkish dotted
@@ -54,7 +41,7 @@ std::string LowerCase(std::string_view text) {
                       wide.data(), size, lower.data(), size, nullptr, nullptr, 0);
     if (length <= 0) return std::string(text);
     lower.resize(static_cast<size_t>(length));
-    return Narrow(CP_ACP, lower);
+    return TextFromWide(lower);
 }
 
 // Upper or lower case as the user's language writes it, through buffers on the stack for
@@ -94,6 +81,19 @@ void ChangeCase(std::string_view text, bool upper, std::string& out) {
 }
 
 }  // namespace
+
+std::string TextFromWide(std::wstring_view text, unsigned codePage) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length =
+        WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        WideCharToMultiByte(codePage, 0, text.data(), size, narrow.data(), length, nullptr,
+                            nullptr);
+    }
+    return narrow;
+}
 
 unsigned LegacyCodePage() {
     DWORD codePage = 0;

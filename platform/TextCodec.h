@@ -10,7 +10,14 @@
 // code page exactly as before, and UTF-8 installation files are converted into it.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace tolv {
+
+// A text of the wide calls in the program's code page (codePage 0, CP_ACP), or in another
+// one (CP_UTF8 for the log).
+std::string TextFromWide(std::wstring_view text, unsigned codePage = 0);
 
 // Sets the process's text codec from the active code page. Cheap; call before any engine
 // loads a file (the engine's constructor does).

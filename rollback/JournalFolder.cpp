@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/TextCase.h"
-#include "platform/PathHelpers.h"
+#include "platform/TextCodec.h"
 
 namespace tolv {
 
@@ -70,10 +70,7 @@ std::string CommonAppData() {
     wchar_t path[MAX_PATH] = L"";
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
         return std::string();
-    char narrow[tolv::kNarrowPathBufferSize] = "";
-    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr))
-        return std::string();
-    return narrow;
+    return TextFromWide(path);
 }
 
 // Whether the folder at path may hold journals; *reason when not.
