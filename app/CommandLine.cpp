@@ -3,8 +3,8 @@
 // /q makes a run quiet, for fleet tools that run Tolvarin with nobody at the screen: no
 // window ever opens, and the exit code follows the Windows Installer's conventions that
 // those tools already read (see QuietExitCode). Without /q the exit code is 0 or 1.
-#include "app/DeviceActions.h"
-#include "app/Language.h"
+#include "install/DeviceActions.h"
+#include "language/Language.h"
 #include "app/ManagerApp.h"
 #include "engine/Text.h"
 #include "install/InstallLog.h"

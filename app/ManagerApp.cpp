@@ -1,8 +1,10 @@
 #include "app/ManagerApp.h"
 
-#include "app/DeviceActions.h"
-#include "app/Language.h"
+#include "install/DeviceActions.h"
+#include "language/Language.h"
+#include "language/ReportError.h"
 #include "console/DeviceListDlg.h"
+#include "console/InstallDialogHost.h"
 #include "install/InstallLog.h"
 #include "platform/TextCodec.h"
 #include "resources/resource.h"
@@ -60,6 +62,9 @@ int QuietMessageBox(const std::wstring& text, UINT flags) {
 }  // namespace
 
 CManagerApp::CManagerApp() : CWinApp(nullptr) {
+    // Installations started from here, by the main window or the command line, ask their
+    // questions in message boxes and show their progress.
+    SetWindowHostMaker(MakeInstallDialogHost);
     m_helpFolder = HelpFolder();
     m_helpContents = L"index.html";
     m_helpTopics = kHelpTopics;

@@ -1,8 +1,8 @@
 // The application object: start-up, the command-line action and the shared error report.
 #pragma once
 
-#include "app/DeviceActions.h"
-#include "app/DeviceLibrary.h"
+#include "install/DeviceActions.h"
+#include "plixa/DeviceLibrary.h"
 #include "framework/Framework.h"
 
 #include <string>
@@ -52,11 +52,6 @@ ParsedCommandLine ParseCommandLine(const char* commandLine);
 // Returns the process exit code.
 int RunCommandLine(const char* commandLine,
                    const CommandLineActions& actions = DefaultCommandLineActions());
-
-// Shows one error box for a failed Device library call (code 1 and above, its text from
-// the library) or Windows call (code below 1, the text of GetLastError); code 104 shows
-// nothing. prefix, when given, stands before the text. Returns the box's result.
-int ReportError(int code, const char* prefix = nullptr);
 
 // The exit code the command-line action left, 0 if none ran.
 int ProcessExitCode();

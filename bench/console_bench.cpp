@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Language.h"
+#include "language/Language.h"
 #include "app/ManagerApp.h"
 #include "console/DeviceListDlg.h"
 

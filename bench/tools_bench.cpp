@@ -18,8 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/DeviceActions.h"
-#include "app/DeviceLibrary.h"
+#include "console/InstallDialogHost.h"
+#include "install/DeviceActions.h"
+#include "plixa/DeviceLibrary.h"
 #include "engine/ScriptEngine.h"
 #include "install/InstallLog.h"
 #include "install/SilentInstallHost.h"
@@ -112,6 +113,8 @@ double SampleRound() {
 }
 
 void SampleFigure() {
+    // As the program does: the sample's run shows its progress window.
+    SetWindowHostMaker(MakeInstallDialogHost);
     if (pxInitLibrary(kExclusiveMode) != 0) {
         std::printf("sample: the Device library is in use\n");
         return;

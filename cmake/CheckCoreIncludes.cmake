@@ -6,7 +6,7 @@ foreach(source ${sources})
     file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include")
     foreach(line ${lines})
         string(TOLOWER "${line}" lower)
-        if(lower MATCHES "[<\"](platform|commands|rollback|install|console|framework|app)/" OR
+        if(lower MATCHES "[<\"](platform|commands|rollback|language|install|console|framework|app)/" OR
            lower MATCHES "[<\"/]windows\\.h[>\"]")
             list(APPEND offences "${source}: ${line}")
         endif()

@@ -1,6 +1,6 @@
 #include "console/DeviceApi.h"
 
-#include "app/Language.h"
+#include "language/Language.h"
 #include "framework/Framework.h"
 #include "resources/resource.h"
 

@@ -3,7 +3,7 @@
 // calls, or fill the list with many devices.
 #pragma once
 
-#include "app/DeviceLibrary.h"
+#include "plixa/DeviceLibrary.h"
 
 #include <string>
 

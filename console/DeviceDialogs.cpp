@@ -1,6 +1,6 @@
 #include "console/DeviceDialogs.h"
 
-#include "app/Language.h"
+#include "language/Language.h"
 #include "resources/resource.h"
 
 #include <cwchar>

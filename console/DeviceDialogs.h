@@ -3,7 +3,7 @@
 // through the Device library. The record belongs to the main window for the dialog's life.
 #pragma once
 
-#include "app/LangDialog.h"
+#include "language/LangDialog.h"
 #include "console/DeviceApi.h"
 #include "framework/ToolTip.h"
 

@@ -1,8 +1,8 @@
 #include "console/DeviceListDlg.h"
 
-#include "app/DeviceActions.h"
-#include "app/Language.h"
-#include "app/ManagerApp.h"
+#include "install/DeviceActions.h"
+#include "language/Language.h"
+#include "language/ReportError.h"
 #include "console/DeviceDialogs.h"
 #include "framework/FileDialog.h"
 #include "resources/resource.h"

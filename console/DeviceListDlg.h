@@ -7,7 +7,7 @@
 // focused index changes (asking the driver which functions it has costs a module load).
 #pragma once
 
-#include "app/LangDialog.h"
+#include "language/LangDialog.h"
 #include "console/DeviceApi.h"
 #include "framework/ListCtrl.h"
 

@@ -1,6 +1,6 @@
 #include "console/ProgressDlg.h"
 
-#include "app/Language.h"
+#include "language/Language.h"
 #include "resources/resource.h"
 
 CProgressDlg::CProgressDlg(UINT captionId)

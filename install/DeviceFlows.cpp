@@ -5,13 +5,13 @@
 // taken back through the engine's rollback when it fails. Uninstallation runs the
 // Uninstall procedure of the file the record names, or deletes the driver module, and then
 // deletes the record.
-#include "app/DeviceActions.h"
-#include "app/DeviceLibrary.h"
-#include "app/Language.h"
+#include "install/DeviceActions.h"
+#include "framework/Framework.h"
+#include "plixa/DeviceLibrary.h"
+#include "language/Language.h"
 #include "platform/PathHelpers.h"
 #include "commands/RegistryHelpers.h"
 #include "engine/ScriptEngine.h"
-#include "install/InstallDialogHost.h"
 #include "install/InstallLog.h"
 #include "install/ProgramsEntry.h"
 #include "install/SilentInstallHost.h"
@@ -20,12 +20,14 @@
 #include "rollback/Recovery.h"
 #include "rollback/RollbackJournal.h"
 
+#include <memory>
 #include <string>
 
 namespace {
 
 constexpr char kDevicesKey[] = "Software\\Obrix\\Plixa\\Devices\\";
 bool gQuietRuns = false;
+InstallHostMaker gWindowHostMaker = nullptr;
 constexpr char kDriverType[] = "OBX_PLIXA_DRIVER";
 // The procedure whose presence lets a file replace an installed version of its device.
 constexpr char kUpgradeProc[] = "Upgrade";
@@ -301,9 +303,10 @@ int InstallDevice(const char* path, int interactive, FlowOutcome* outcome) {
     LogRunStart("install from", path);
     SetOutcome(outcome, FlowOutcome::kFailed);
     CScriptEngine engine;
-    CInstallDialogHost dialogHost;
+    std::unique_ptr<CInstallHost> windowHost;
+    if (!gQuietRuns && gWindowHostMaker) windowHost = gWindowHostMaker();
     CSilentInstallHost silentHost(kReplace);
-    engine.SetHost(gQuietRuns ? static_cast<CInstallHost*>(&silentHost) : &dialogHost);
+    engine.SetHost(windowHost ? windowHost.get() : &silentHost);
     try {
         return LogRunResult(RunInstallation(engine, path, interactive, outcome));
     } catch (int code) {
@@ -361,4 +364,8 @@ int UninstallDevice(const char* deviceName, int interactive, FlowOutcome* outcom
 
 void SetQuietRuns(bool quiet) {
     gQuietRuns = quiet;
+}
+
+void SetWindowHostMaker(InstallHostMaker maker) {
+    gWindowHostMaker = maker;
 }

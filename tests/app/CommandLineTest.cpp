@@ -1,6 +1,6 @@
 // The command-line action, with the install and uninstall flows and the Device library's
 // list replaced by recording fakes.
-#include "app/Language.h"
+#include "language/Language.h"
 #include "app/ManagerApp.h"
 #include "resources/resource.h"
 #include "tests/common/MessageBoxRecorder.h"

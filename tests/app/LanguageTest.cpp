@@ -1,5 +1,5 @@
 // Language selection against a scratch registry and small resource-only modules.
-#include "app/Language.h"
+#include "language/Language.h"
 #include "resources/resource.h"
 #include "tests/common/ScratchRegistry.h"
 

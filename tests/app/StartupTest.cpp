@@ -2,6 +2,7 @@
 // nothing while another process holds the Device library exclusively, and the silent error
 // report.
 #include "app/ManagerApp.h"
+#include "language/ReportError.h"
 #include "plixa/Plixa.h"
 #include "resources/resource.h"
 #include "tests/common/ChildProcess.h"

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/Language.h"
+#include "language/Language.h"
 #include "framework/Framework.h"
 #include "resources/resource.h"
 #include "tests/common/ScratchRegistry.h"

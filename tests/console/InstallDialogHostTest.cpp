@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/ProgressCtrl.h"
-#include "install/InstallDialogHost.h"
+#include "console/InstallDialogHost.h"
 #include "resources/resource.h"
 #include "tests/common/MessageBoxRecorder.h"
 #include "tests/console/ConsoleTestSupport.h"

@@ -1,8 +1,9 @@
 // InstallDevice with its own messages (interactive 1), in this process: boxes are answered
 // by the test, the registry is a scratch copy, and the Device library reads its devices
 // from there.
-#include "app/DeviceActions.h"
-#include "app/DeviceLibrary.h"
+#include "console/InstallDialogHost.h"
+#include "install/DeviceActions.h"
+#include "plixa/DeviceLibrary.h"
 #include "platform/Win32Calls.h"
 #include "install/InstallLog.h"
 #include "tests/common/MessageBoxRecorder.h"
@@ -18,7 +19,11 @@ namespace {
 
 class FlowTest : public ::testing::Test {
 protected:
-    void SetUp() override { AddDevice("Installed"); }
+    // The flows with the program's own host: the installation file's questions are boxes.
+    void SetUp() override {
+        SetWindowHostMaker(MakeInstallDialogHost);
+        AddDevice("Installed");
+    }
     void TearDown() override { pxDoneLibrary(); }
 
     // Opens the library after the test's devices are in place, then installs.

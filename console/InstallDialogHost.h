@@ -6,6 +6,8 @@
 #include "console/ProgressDlg.h"
 #include "engine/InstallHost.h"
 
+#include <memory>
+
 class CInstallDialogHost : public CInstallHost {
 public:
     CInstallDialogHost() = default;
@@ -46,3 +48,6 @@ private:
     int m_steps = 0;
     CProgressDlg m_progress;
 };
+
+// The installation flows' maker of the host for runs with windows.
+std::unique_ptr<CInstallHost> MakeInstallDialogHost();

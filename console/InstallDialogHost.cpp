@@ -1,9 +1,9 @@
-#include "install/InstallDialogHost.h"
+#include "console/InstallDialogHost.h"
 
 #include <cstring>
 #include <string>
 
-#include "app/Language.h"
+#include "language/Language.h"
 #include "engine/RunObserver.h"
 #include "engine/ScriptError.h"
 #include "engine/TextCase.h"
@@ -194,4 +194,8 @@ int CInstallDialogHost::AskReplaceNewer(const char* path, const _WIN32_FIND_DATA
         default:
             return 2;
     }
+}
+
+std::unique_ptr<CInstallHost> MakeInstallDialogHost() {
+    return std::make_unique<CInstallDialogHost>();
 }

@@ -1,4 +1,7 @@
-#include "app/ManagerApp.h"
+#include "language/ReportError.h"
+
+#include "framework/Framework.h"
+#include "plixa/DeviceLibrary.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "app/LangDialog.h"
+#include "language/LangDialog.h"
 
-#include "app/Language.h"
+#include "language/Language.h"
 
 CLangDialog::CLangDialog(UINT templateId, CWnd* parent)
     : CDialog(parent), m_pTemplate(LoadLangDialog(templateId)) {

@@ -13,7 +13,7 @@
 #include <set>
 #include <string>
 
-#include "app/Language.h"
+#include "language/Language.h"
 #include "app/ManagerApp.h"
 #include "console/DeviceListDlg.h"
 #include "resources/resource.h"

@@ -4,6 +4,10 @@
 // more: what the quiet command line's exit code tells a fleet tool.
 #pragma once
 
+#include <memory>
+
+class CInstallHost;
+
 enum class FlowOutcome {
     kDone,              // installed or uninstalled
     kRestartNeeded,     // done, and a file is replaced or deleted at the next restart
@@ -21,3 +25,9 @@ void RecoverInterruptedRuns(int interactive);
 // Quiet runs show no window at all: the installation file's questions are answered by the
 // silent host, with their default buttons, and logged; no progress window opens.
 void SetQuietRuns(bool quiet);
+
+// Makes the host of a run that may show windows: questions as message boxes, progress in a
+// progress window. The windows above this library provide it, so that the flows need none
+// of them; until it is set, and in quiet runs, the silent host answers every question.
+using InstallHostMaker = std::unique_ptr<CInstallHost> (*)();
+void SetWindowHostMaker(InstallHostMaker maker);
