@@ -2,6 +2,7 @@
 # The program's folders stand in layers, each on those before it in the list below: a file
 # may include its own folder and the folders of lower layers, never a folder beside it or
 # above it. So the windows sit on the flows and the flows never reach back for a window.
+# The engine's core, at the bottom, includes no Windows header either: it builds anywhere.
 set(layers
     "engine framework"
     "platform plixa resources"
@@ -26,13 +27,21 @@ foreach(folder ${all_folders})
     file(GLOB_RECURSE sources ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)
     foreach(source ${sources})
         math(EXPR count "${count} + 1")
-        file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z]+/")
+        file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include")
         foreach(line ${lines})
-            string(REGEX REPLACE "^[^\"]*\"([a-z]+)/.*$" "\\1" included "${line}")
-            if(included STREQUAL folder OR NOT DEFINED rank_${included})
-                continue()
+            string(TOLOWER "${line}" lower)
+            set(offence FALSE)
+            if(folder STREQUAL "engine" AND lower MATCHES "[<\"/]windows\\.h[>\"]")
+                set(offence TRUE)
+            elseif(line MATCHES "\"([a-z]+)/")
+                set(included ${CMAKE_MATCH_1})
+                if(NOT included STREQUAL folder AND DEFINED rank_${included})
+                    if(NOT rank_${included} LESS rank_${folder})
+                        set(offence TRUE)
+                    endif()
+                endif()
             endif()
-            if(NOT rank_${included} LESS rank_${folder})
+            if(offence)
                 file(RELATIVE_PATH name ${ROOT} ${source})
                 list(APPEND offences "${name}: ${line}")
             endif()
@@ -44,6 +53,6 @@ if(count LESS 50)
 endif()
 if(offences)
     string(REPLACE ";" "\n" offences "${offences}")
-    message(FATAL_ERROR "Includes that run beside or up the layers:\n${offences}")
+    message(FATAL_ERROR "Includes that run beside or up the layers, or Windows in the core:\n${offences}")
 endif()
 message(STATUS "layering: ${count} files, every include runs down")
