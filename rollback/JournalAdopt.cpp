@@ -71,7 +71,11 @@ bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
     std::vector<int> unsettled;
     const size_t complete = ReadEntries(content, script, &unsettled);
     if (!refusal_.empty()) return Refuse(std::string(refusal_));
-    for (int index : unsettled) SettleUnfinishedBackup(records_[index]);
+    for (int index : unsettled) {
+        // A record that a killed replay went past was settled by it: its backup name may since
+        // hold a file that an older record put back.
+        if (records_[index].offset < replayedFrom_) SettleUnfinishedBackup(records_[index]);
+    }
     file_ = std::move(file);
     end_ = static_cast<DWORD>(complete);
     // What a killed write left half done is cut off, so that what the recovery appends (the
