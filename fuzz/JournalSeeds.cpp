@@ -1,5 +1,5 @@
 // Writes seed journals for journal_fuzz into the folder given: what the fuzz target's
-// installation run leaves when it is killed at its end and at points along the way (cut
+// installation run leaves when it is killed at its end and at each call along the way (cut
 // entries, a key block never finished, a backup without its outcome), and what a recovery
 // of it leaves when that is killed too (replayed marks), or marked committed.
 #include <cstdio>
@@ -45,17 +45,20 @@ int main(int argc, char** argv) {
                  Save(folder, "committed-run", whole + Entry('C')) &&
                  Save(folder, "undo-lines-ran", whole + Entry('R'));
 
-    // The installation killed at calls spread over its length.
+    // The installation killed at each of its calls: every journal it can leave.
     const fakewin::Machine before = fuzz::MachineBeforeRun();
     fakewin::Boot(before, fuzz::kWriterProcess);
     fuzz::RunInstallation();
     const unsigned long writerCalls = fakewin::Calls();
-    for (unsigned long i = 1; i <= 12; ++i) {
+    std::string last;
+    for (unsigned long call = 1; call <= writerCalls; ++call) {
         fakewin::Boot(before, fuzz::kWriterProcess);
-        fakewin::KillAt(i * writerCalls / 13);
+        fakewin::KillAt(call);
         const std::string path = fuzz::RunInstallation();
-        saved = saved && Save(folder, "run-killed-" + std::to_string(i),
-                              JournalOf(fakewin::Current(), path));
+        const std::string journal = JournalOf(fakewin::Current(), path);
+        if (journal == last) continue;
+        last = journal;
+        saved = saved && Save(folder, "run-killed-" + std::to_string(call), journal);
     }
 
     // Its recovery killed along the way: the journal with some records marked replayed.
