@@ -162,6 +162,12 @@ size_t CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scr
 }
 
 bool CRollbackJournal::Accountable(const std::string& entry) {
+    // A run writes every path and key of a record from a text that a zero byte ends. With one
+    // inside, the calls would act on a shorter name than the one checked and split here.
+    if (entry.find('\0') != std::string::npos) {
+        refusal_ = "it holds a record with a zero byte";
+        return false;
+    }
     switch (entry[0]) {
         case kFileRecord: {
             // A backup is put back over the file's path and deleted at the end: one that
