@@ -174,6 +174,14 @@ bool CRollbackJournal::Accountable(const std::string& entry) {
             // does not lie in the journal folder would move or delete any file on the disk.
             const size_t separator = entry.find(kSeparator);
             if (separator == std::string::npos) break;
+            // A file record names the file a backup found. A path that ends in a folder (a
+            // backslash or a colon) has the replay make that folder in the file's place.
+            std::string name;
+            tolv::SplitPath(std::string_view(entry).substr(1, separator - 1), nullptr, &name);
+            if (name.empty()) {
+                refusal_ = "the file record " + entry.substr(1, separator - 1) + " names no file";
+                return false;
+            }
             const std::string backup = entry.substr(separator + 1);
             if (backup.empty() || tolv::IsJournalFolderFile(folder_, backup)) return true;
             refusal_ = "the backup " + backup + " lies outside the journal folder";
