@@ -125,7 +125,11 @@ DWORD Resolve(const char* path, std::string* key, std::string* written = nullptr
     if (!path || !*path) return ERROR_PATH_NOT_FOUND;
     const std::string normal = Normalize(path);
     if (normal.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-    if (normal.find_first_of("*?<>|\"") != std::string::npos) return ERROR_INVALID_NAME;
+    // A colon only after a drive letter: the journal names no alternate data streams.
+    if (normal.find_first_of("*?<>|\"") != std::string::npos ||
+        normal.find(':', 2) != std::string::npos) {
+        return ERROR_INVALID_NAME;
+    }
     *key = Upper(normal);
     if (written) *written = normal;
     return IsFolder(Parent(*key)) ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;

@@ -134,10 +134,10 @@ const KilledRun& TheKilledRun() {
     return run;
 }
 
-fakewin::Machine WithJournal(const std::string& bytes) {
+fakewin::Machine WithJournal(const std::string& bytes, bool readOnly) {
     const KilledRun& run = TheKilledRun();
     fakewin::Boot(run.machine, kRecoveryProcess);
-    WriteText(run.journal, bytes);
+    WriteText(run.journal, bytes, readOnly ? FILE_ATTRIBUTE_READONLY : 0);
     return fakewin::Current();
 }
 

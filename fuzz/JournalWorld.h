@@ -28,8 +28,9 @@ struct KilledRun {
     std::string journal;  // the journal file's path
 };
 const KilledRun& TheKilledRun();
-// The killed run's machine with bytes in place of its journal file's content.
-fakewin::Machine WithJournal(const std::string& bytes);
+// The killed run's machine with bytes in place of its journal file's content; a read-only
+// journal file (as a user may leave it) with readOnly.
+fakewin::Machine WithJournal(const std::string& bytes, bool readOnly = false);
 
 // One start of the program on the current machine, for the journal file at path: adopts it
 // as the recovery of killed runs does, then commits a committed run or takes the run back.
