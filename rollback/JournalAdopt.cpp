@@ -71,7 +71,11 @@ bool CRollbackJournal::Adopt(const std::string& path, KeptScript* script) {
     std::vector<int> unsettled;
     const size_t complete = ReadEntries(content, script, &unsettled);
     if (!refusal_.empty()) return Refuse(std::string(refusal_));
-    for (int index : unsettled) SettleUnfinishedBackup(records_[index]);
+    for (int index : unsettled) {
+        // A record that a killed replay went past was settled by it: its backup name may since
+        // hold a file that an older record put back.
+        if (records_[index].offset < replayedFrom_) SettleUnfinishedBackup(records_[index]);
+    }
     file_ = std::move(file);
     end_ = static_cast<DWORD>(complete);
     // What a killed write left half done is cut off, so that what the recovery appends (the
@@ -158,12 +162,26 @@ size_t CRollbackJournal::ReadEntries(const std::string& content, KeptScript* scr
 }
 
 bool CRollbackJournal::Accountable(const std::string& entry) {
+    // A run writes every path and key of a record from a text that a zero byte ends. With one
+    // inside, the calls would act on a shorter name than the one checked and split here.
+    if (entry.find('\0') != std::string::npos) {
+        refusal_ = "it holds a record with a zero byte";
+        return false;
+    }
     switch (entry[0]) {
         case kFileRecord: {
             // A backup is put back over the file's path and deleted at the end: one that
             // does not lie in the journal folder would move or delete any file on the disk.
             const size_t separator = entry.find(kSeparator);
             if (separator == std::string::npos) break;
+            // A file record names the file a backup found. A path that ends in a folder (a
+            // backslash or a colon) has the replay make that folder in the file's place.
+            std::string name;
+            tolv::SplitPath(std::string_view(entry).substr(1, separator - 1), nullptr, &name);
+            if (name.empty()) {
+                refusal_ = "the file record " + entry.substr(1, separator - 1) + " names no file";
+                return false;
+            }
             const std::string backup = entry.substr(separator + 1);
             if (backup.empty() || tolv::IsJournalFolderFile(folder_, backup)) return true;
             refusal_ = "the backup " + backup + " lies outside the journal folder";

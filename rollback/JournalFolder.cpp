@@ -187,18 +187,6 @@ std::string FindJournalFolder(std::string* reason) {
     return JournalFolder(false, reason);
 }
 
-bool IsJournalFolderFile(const std::string& folder, const std::string& path) {
-    if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != '\\' ||
-        !EqualsNoCase(path.substr(0, folder.size()).c_str(), folder.c_str())) {
-        return false;
-    }
-    const std::string name = path.substr(folder.size() + 1);
-    return name.find_first_of("\\/:") == std::string::npos && name.size() > 7 &&
-           EqualsNoCase(name.substr(0, 3).c_str(), "kbx") &&
-           EqualsNoCase(name.substr(name.size() - 4).c_str(), ".tmp") &&
-           name.find("..") == std::string::npos;
-}
-
 void SetCommonAppDataForTesting(const char* folder) {
     gCommonAppDataForTesting = folder ? folder : "";
 }

@@ -209,7 +209,7 @@ void CRollbackJournal::ReplayFile(const Record& record) {
         return;
     }
     RunNote("could not put %s back from %s (error %lu); the backup stays", path.c_str(),
-            backup.c_str(), GetLastError());
+            backup.c_str(), static_cast<unsigned long>(GetLastError()));
 }
 
 void CRollbackJournal::ReplayValue(const std::string& text) {
@@ -258,7 +258,10 @@ void CRollbackJournal::ReplayRegistry(const std::string& text) {
     if (!file_ || !ReadRegistryRecord(text, &offset, &root, &subkey) || !SeekJournal(offset))
         return;
     const DWORD error = tolv::RestoreRegTree(root, subkey, file_.Get());
-    if (error != 0) RunNote("could not restore all of registry key %s (error %lu)", subkey, error);
+    if (error != 0) {
+        RunNote("could not restore all of registry key %s (error %lu)", subkey,
+                static_cast<unsigned long>(error));
+    }
 }
 
 bool CRollbackJournal::SeekJournal(unsigned long offset) {

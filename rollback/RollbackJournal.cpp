@@ -631,5 +631,6 @@ void CRollbackJournal::DeleteBackup(const std::string& backup) {
         return;
     }
     if (error != ERROR_FILE_NOT_FOUND)
-        RunNote("could not delete the backup %s (error %lu)", backup.c_str(), error);
+        RunNote("could not delete the backup %s (error %lu)", backup.c_str(),
+                static_cast<unsigned long>(error));
 }

@@ -46,8 +46,9 @@ public:
     // it kept of the rollback script; a last entry that a killed write left half done is cut
     // off. False, with the file left alone, when it is no journal, or is open or owned by a
     // running process; and when it is refused (GetRefusal says why): larger than any journal,
-    // unreadable, or holding what no run of this program writes (an unknown entry, a backup
-    // outside the journal folder). Nothing is touched before the whole file is accepted.
+    // unreadable, or holding what no run of this program writes (an unknown entry, a record
+    // with a zero byte, a file record whose path ends in a folder, a backup outside the
+    // journal folder). Nothing is touched before the whole file is accepted.
     bool Adopt(const std::string& path, KeptScript* script);
     // Why the last Adopt refused its file; empty when it did not.
     const std::string& GetRefusal() const { return refusal_; }
