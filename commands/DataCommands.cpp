@@ -4,7 +4,7 @@
 //
 // Integers are 32-bit two's complement: sums, differences and products wrap rather than
 // overflow, and so does the one quotient without a representable value (the smallest
-// integer divided by -1). Text results are at most kMaxText characters; a result that
+// integer divided by -1). Text results are at most kMaxTextLength characters; a result that
 // would be longer is refused with kTooLong before anything is stored.
 //
 // Lengths and positions count characters, not bytes (see engine/Text.h): a Cyrillic or
@@ -22,11 +22,8 @@
 
 namespace {
 
-// Text results are at most 4095 characters, as they were when built in a buffer of 4096
-// bytes.
-constexpr std::size_t kMaxText = 4095;
-// Positions, lengths and counts of strget and strdel lie in 1..kMaxText.
-constexpr int kMaxTextArgument = static_cast<int>(kMaxText);
+// Positions, lengths and counts of strget and strdel lie in 1..kMaxTextLength.
+constexpr int kMaxTextArgument = static_cast<int>(kMaxTextLength);
 
 int Wrap(std::uint32_t value) {
     return static_cast<int>(value);
@@ -55,7 +52,7 @@ int StoreInt(CScriptEngine& engine, const char* name, int value) {
 }
 
 void StoreText(CScriptEngine& engine, const char* name, const std::string& text) {
-    if (LongerThan(text, kMaxText)) ThrowScriptError(ScriptError::kTooLong);
+    if (LongerThan(text, kMaxTextLength)) ThrowScriptError(ScriptError::kTooLong);
     engine.SetVar(name, text.c_str());
 }
 
@@ -201,7 +198,7 @@ struct TextSpan {
     const char* name = nullptr;
     const char* text = nullptr;
     std::size_t start = 0;  // 0-based
-    std::size_t length = kMaxText;
+    std::size_t length = kMaxTextLength;
 };
 
 TextSpan ParseTextSpan(CScriptEngine& engine, char* args) {
@@ -283,8 +280,8 @@ int StrRep(CScriptEngine& engine, char* args) {
         result.append(source, at, found - at);
         result += replacement;
         ++count;
-        // Past any text of kMaxText characters however it is encoded: refused unbuilt.
-        if (result.size() > kMaxText * static_cast<std::size_t>(kMaxCharBytes))
+        // Past any text of kMaxTextLength characters however it is encoded: refused unbuilt.
+        if (result.size() > kMaxTextLength * static_cast<std::size_t>(kMaxCharBytes))
             ThrowScriptError(ScriptError::kTooLong);
     }
     result.append(source, at, std::string_view::npos);

@@ -22,8 +22,6 @@
 
 namespace {
 
-// Values are script texts: at most 4095 characters.
-constexpr std::size_t kMaxValue = 4095;
 // The default the profile functions give a missing key, which no file can hold: a key is
 // there exactly when its text is not this.
 constexpr char kMissing[] = "\x01\x02";
@@ -31,13 +29,13 @@ constexpr char kMissing[] = "\x01\x02";
 // Reads section/key of the file at path into value (its storage reused from call to call);
 // false when the key is not there. Raises 9 for a text over 4095 characters.
 bool ReadKey(const char* path, const char* section, const char* key, std::string& value) {
-    constexpr DWORD kCapacity = kMaxValue * 4 + 2;  // one byte more than any value that fits
+    constexpr DWORD kCapacity = kMaxTextLength * 4 + 2;  // one byte more than any value that fits
     value.resize(kCapacity);
     const DWORD length =
         GetPrivateProfileStringA(section, key, kMissing, value.data(), kCapacity, path);
     value.resize(length);
     if (value == kMissing) return false;
-    if (length >= kCapacity - 1 || LongerThan(value, kMaxValue))
+    if (length >= kCapacity - 1 || LongerThan(value, kMaxTextLength))
         ThrowScriptError(ScriptError::kTooLong);
     return true;
 }
@@ -75,7 +73,7 @@ int IniSet(CScriptEngine& engine, char* args) {
     const char* text = nullptr;
     ParseArgs(engine, args, nullptr, "sssS", &fileArg, &sectionArg, &keyArg, &text);
     if (!tolv::IsAbsolutePath(fileArg)) ThrowScriptError(ScriptError::kBadArgument);
-    if (text && LongerThan(text, kMaxValue)) ThrowScriptError(ScriptError::kTooLong);
+    if (text && LongerThan(text, kMaxTextLength)) ThrowScriptError(ScriptError::kTooLong);
     const std::string path = fileArg;
     const std::string section = sectionArg;
     const std::string key = keyArg;

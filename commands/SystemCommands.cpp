@@ -453,7 +453,7 @@ int GetEnvCommand(CScriptEngine& engine, char* args) {
         WideCharToMultiByte(CP_ACP, 0, value, static_cast<int>(units), text.data(), bytes, nullptr,
                             nullptr);
     }
-    if (LongerThan(text, 4095)) ThrowScriptError(ScriptError::kTooLong);
+    if (LongerThan(text, kMaxTextLength)) ThrowScriptError(ScriptError::kTooLong);
     engine.SetVar(variable, text.c_str());
     return 1;
 }

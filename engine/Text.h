@@ -47,6 +47,10 @@ inline const TextCodec& GetTextCodec() {
     return gTextCodec;
 }
 
+// A text that a command gives a script (a value it stores) holds at most this many
+// characters, as it did when every result was built in a buffer of 4096 bytes.
+constexpr std::size_t kMaxTextLength = 4095;
+
 // The three byte-order-mark bytes that may open a UTF-8 file.
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
