@@ -46,9 +46,9 @@ void Pump() {
 void Snap(HWND window, const char* shot) {
     SetForegroundWindow(window);
     SetActiveWindow(window);
-    // Without a window manager the X server may keep the focus elsewhere; the caption is
-    // then drawn active all the same.
-    if (GetActiveWindow() != window) SendMessageW(window, WM_NCACTIVATE, TRUE, 0);
+    // Without a window manager the X server may keep its focus elsewhere, and the caption
+    // would be drawn inactive even so: it is drawn active all the same.
+    SendMessageW(window, WM_NCACTIVATE, TRUE, 0);
     UpdateWindow(window);
     Pump();
     Sleep(300);
@@ -324,8 +324,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::string updateFolder = downloads + "\\PinpadUpdate";
     MakeFolder(updateFolder);
     WriteText(updateFolder + "\\setup.pxf", kFailingSetup);
-    // The chooser opens where the user last was.
+    // The chooser opens in the current folder when it remembers none from an earlier tour.
     SetCurrentDirectoryA(sampleFolder.c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER,
+                   "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32");
 
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\TolvarinScreenshots");
     HKEY scratch = nullptr;
