@@ -46,8 +46,10 @@ function(tolv_add_test name)
     endforeach()
 endfunction()
 
-# Tests that start tolvarin.exe, or kill runs whose journals stay in the machine's journal
-# folder, hold this lock: a start recovers every killed run it finds there.
-function(tolv_uses_machine_journal name)
-    set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK machine_journal_folder)
+# What there is one of per machine, whichever test process holds it: the journal folder,
+# where a start recovers every killed run it finds, and the Device library's exclusive use,
+# which refuses a second holder. Tests that start tolvarin.exe, kill runs or open the
+# library exclusively take this lock, so that ctest -j runs them one at a time.
+function(tolv_uses_machine_state name)
+    set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK machine_state)
 endfunction()

@@ -45,7 +45,7 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
 
 // The machine's journal folder, where tolvarin.exe and the test programs started without a
 // folder of their own keep their journals. The tests that use it hold ctest's resource lock
-// machine_journal_folder, so that no other test's start recovers their killed runs.
+// machine_state, so that no other test's start recovers their killed runs.
 inline std::string MachineJournalFolder() {
     char path[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
