@@ -1,4 +1,4 @@
-// The calls of fuzz/win32/windows.h over the in-memory machine of FakeWin32.h.
+// The calls of fuzz/FakeWindows.h over the in-memory machine of FakeWin32.h.
 #include "fuzz/FakeWin32.h"
 
 #include <algorithm>

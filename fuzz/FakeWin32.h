@@ -1,5 +1,5 @@
 // The machine that the native journal fuzz target runs the rollback journal on: a file
-// system and a registry in memory, behind the calls of fuzz/win32/windows.h. The calls
+// system and a registry in memory, behind the calls of fuzz/FakeWindows.h. The calls
 // follow Windows where the journal depends on it: case-insensitive names, a parent folder
 // that must exist, read-only files that cannot be deleted or replaced, a file open
 // elsewhere that cannot be moved or deleted, keys with subkeys that cannot be deleted.

@@ -1,7 +1,7 @@
 // The Windows API as the rollback journal and its platform helpers use it, for the native
 // journal fuzz target only: the types, constants and calls they name, with the numbers
 // Windows gives them. FakeWin32.cpp implements the calls over an in-memory file system and
-// registry. Nothing else in the native build sees this folder.
+// registry. Nothing else in the native build sees it.
 #pragma once
 
 #include <cstdint>
